@@ -1,0 +1,121 @@
+// The channel table and the engine-wide state of the mixing engine.
+//
+// Glossary
+//   slot / channel   Eight wave slots. The user sees slots 1 to 8; the engine indexes
+//                    channels 0 to 7. Every per-channel field is an 8-element array.
+//   frame            4 bytes of converted sample data: left then right, each a signed 16-bit
+//                    value stored HIGH byte first (the opposite of the wave file and the ring).
+//   length           Size of a channel's sample data in bytes, a whole number of frames.
+//   read position    Byte offset of the next frame the tick mixes from a channel.
+//   output ring      The one looping device buffer, ringSizeBytes long, holding 16-bit
+//                    little-endian stereo frames. The device plays it over and over.
+//   play position    Where the device is within the ring (its byte count modulo ring size).
+//   write index      Where the tick writes its next mixed frame; trails the play position.
+//   volume           Current gain 1..350 (350 is unity); ramps one step per frame toward...
+//   target volume    ...the value the map sets from the cursor (1 when muted).
+//   peak level       Largest |partial mix sum| since the last Sync; sets the gain divisor.
+//   live flag        The tick mixes only while it is set (once the mouse entered the map).
+//
+// Threads and the engine lock
+//   The GUI thread runs commands, loading and the map; the timer thread runs the tick.
+//   `lock` guards every field the tick reads or writes: per-channel read position, length,
+//   sample data, volume, target volume and active; the output ring and its indexes; the peak
+//   level. The tick holds it for one tick. GUI-side writers take it only for memory work:
+//   never across file I/O, conversion, a message box or a device call. Memory is released
+//   after unlocking. The flags that are tested outside the lock (playing, live, map-hover,
+//   tick guard, menu set-up, engine-ready) are atomics.
+//   `deviceLock` serialises the calls on the open device (position query against close), so
+//   the tick never queries a device that the GUI thread is closing.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "engine/platform.h"
+
+namespace mixorama {
+
+inline constexpr int kChannelCount = 8;
+inline constexpr int32_t kUnityVolume = 350;
+inline constexpr int kPathBytes = 260;  // paths hold at most 259 characters
+inline constexpr int32_t kFrameBytes = 4;
+inline constexpr int32_t kInitialOutputRate = 11025;
+
+// The program title, caption of its message boxes. 0xB0 is the degree sign in code page 1252.
+inline constexpr char kProgramTitle[] = "Mixorama V\xB0"
+                                        "1.00";
+
+// The start-up set of slot names, channels 0 to 7 (slots 1 and 6 share a file).
+extern const char* const kStartupSet[kChannelCount];
+
+// Ring size rule: output rate + 1 with the two lowest bits cleared. 11025 -> 11024,
+// 22050 -> 22048, 44100 -> 44100 bytes: a quarter of a second of 4-byte frames.
+constexpr uint32_t RingSizeForRate(int32_t outputRate) {
+  return (static_cast<uint32_t>(outputRate) + 1u) & ~3u;
+}
+
+struct Mixer {
+  // ---- Channel records (parallel arrays indexed by channel 0..7) -------------------------
+  int32_t readPosBytes[kChannelCount] = {};  // multiple of 4; < length while active
+  int32_t lengthBytes[kChannelCount] = {};   // whole frames; >= 4 while active
+  uint8_t* sampleData[kChannelCount] = {};   // frames, high byte first; owned block below
+  void* sampleMemory[kChannelCount] = {};    // non-null exactly while the slot holds a wave
+  int32_t volume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};        // 1..350
+  int32_t targetVolume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};  // 1..350
+  int32_t locked[kChannelCount] = {};  // GUI thread only
+  int32_t muted[kChannelCount] = {};   // GUI thread only
+  int32_t active[kChannelCount] = {};  // the tick mixes this channel
+  char slotName[kChannelCount][kPathBytes] = {};
+
+  // ---- Engine-wide state -----------------------------------------------------------------
+  int32_t outputRate = kInitialOutputRate;                        // 11025, 22050 or 44100
+  uint32_t ringSizeBytes = RingSizeForRate(kInitialOutputRate);  // ring size rule
+  uint8_t* outputRing = nullptr;  // ringSizeBytes of 16-bit little-endian stereo frames
+  int32_t lastPlayPosBytes = 0;   // 0 <= value < ring size
+  uint32_t writeIndexBytes = 0;   // 0 <= value < ring size, multiple of 4
+  int32_t peakLevel = 0;          // may go negative after unloads
+
+  std::atomic<int32_t> playing{0};
+  std::atomic<int32_t> engineReady{0};
+  std::atomic<int32_t> live{0};
+  std::atomic<int32_t> mapHover{0};
+  std::atomic<int32_t> menuSetup{0};
+  std::atomic<int32_t> tickGuard{0};
+  TimerId timerId = 0;
+
+  // ---- Records of the output device (filled by the engine init) -------------------------
+  DeviceCaps caps{};  // last capabilities read successfully; zeros at start (= stereo)
+  OutputFormat format{};
+  LoopBuffer loopBuffer{};
+
+  // ---- Services the platform plugs in (not owned) ---------------------------------------
+  OutputDevice* device = nullptr;
+  PlaybackTimer* timer = nullptr;
+  UiSeam* ui = nullptr;
+  BlockAllocator allocator = DefaultBlockAllocator();
+
+  std::mutex lock;
+  std::mutex deviceLock;
+
+  // A fresh table at its program-start values, with the start-up set as slot names.
+  Mixer();
+  Mixer(const Mixer&) = delete;
+  Mixer& operator=(const Mixer&) = delete;
+  // Releases sample memory and the ring still held (tests and tools make and drop tables).
+  ~Mixer();
+};
+
+// The program's one channel table, in static storage for the whole run.
+extern Mixer g_mixer;
+
+// Sync: every read position to 0, then the peak level to 0. Touches nothing else.
+// GUI thread; takes the engine lock, so it lands between two ticks.
+void Sync(Mixer& m);
+
+// Shows text in the information box (through the UI seam; a no-op when none is plugged in).
+// Any thread; never called with the engine lock held.
+void InfoBox(Mixer& m, const char* text);
+
+}  // namespace mixorama

@@ -1,0 +1,130 @@
+#include "engine/mixer_tick.h"
+
+#include <cstdlib>
+
+#include "engine/output.h"
+
+namespace mixorama {
+
+namespace {
+
+// A stored frame sample (high byte first) read as its value minus 32768: -65536 .. -1.
+inline int32_t OffsetSample(const uint8_t* p) {
+  return static_cast<int8_t>(p[0]) * 256 + p[1] - 32768;
+}
+
+// Output values are saturated to 16 bits: writing only the low 16 bits would turn +32768
+// (a silent mix at low volumes) into -32768, a full-scale click.
+inline int32_t Saturate16(int32_t v) { return v > 32767 ? 32767 : (v < -32768 ? -32768 : v); }
+
+void FailedPositionQuery(Mixer& m) {
+  m.timer->Kill(m.timerId);
+  m.playing = 0;
+  DeviceClose(m);
+  InfoBox(m, "Impossible to read the position in the wave");
+}
+
+}  // namespace
+
+int32_t PlayedBytesSince(uint32_t bytesPlayed, uint32_t ringSize, int32_t& lastPos) {
+  const uint32_t p = bytesPlayed % ringSize;
+  int32_t d = static_cast<int32_t>(p) - lastPos;
+  lastPos = static_cast<int32_t>(p);
+  if (d < 0) d += static_cast<int32_t>(ringSize);
+  return d;
+}
+
+void MixOneFrame(Mixer& m) {
+  int32_t left = 0;
+  int32_t right = 0;
+  bool anyActive = false;
+  for (int c = 0; c < kChannelCount; ++c) {
+    if (m.active[c] == 0) continue;
+    anyActive = true;
+    const uint8_t* frame = m.sampleData[c] + m.readPosBytes[c];
+    const int32_t leftValue = OffsetSample(frame);
+    const int32_t rightValue = OffsetSample(frame + 2);
+    m.readPosBytes[c] += kFrameBytes;
+    if (m.readPosBytes[c] >= m.lengthBytes[c]) m.readPosBytes[c] = 0;
+
+    const int32_t v = m.volume[c];
+    left += v * leftValue / kUnityVolume;
+    right += v * rightValue / kUnityVolume;
+    if (v < m.targetVolume[c]) {
+      m.volume[c] = v + 1;
+    } else if (v > m.targetVolume[c]) {
+      m.volume[c] = v - 1;
+    }
+    // The peak follows the partial sums, so it rises with every channel added.
+    if (std::abs(left) > m.peakLevel) m.peakLevel = std::abs(left);
+    if (std::abs(right) > m.peakLevel) m.peakLevel = std::abs(right);
+  }
+
+  const int32_t divisor = m.peakLevel / 32000;
+  int32_t leftOut = 0;
+  int32_t rightOut = 0;
+  // A frame with no active channel is silence (the offset has nothing to cancel).
+  if (divisor != 0 && anyActive) {
+    leftOut = Saturate16(left / divisor + 32768);
+    rightOut = Saturate16(right / divisor + 32768);
+  }
+  uint8_t* out = m.outputRing + m.writeIndexBytes;
+  out[0] = static_cast<uint8_t>(leftOut & 0xFF);
+  out[1] = static_cast<uint8_t>((leftOut >> 8) & 0xFF);
+  out[2] = static_cast<uint8_t>(rightOut & 0xFF);
+  out[3] = static_cast<uint8_t>((rightOut >> 8) & 0xFF);
+  m.writeIndexBytes += kFrameBytes;
+  if (m.writeIndexBytes >= m.ringSizeBytes) m.writeIndexBytes = 0;
+}
+
+void MixerTick(Mixer& m) {
+  if (m.tickGuard != 0) return;
+  if (m.live == 0) return;
+  if (m.tickGuard.exchange(1) != 0) return;  // lost a race with another tick
+  if (m.playing == 0) {
+    m.tickGuard = 0;
+    return;
+  }
+
+  uint32_t bytesPlayed = 0;
+  DeviceStatus status;
+  {
+    std::lock_guard<std::mutex> device(m.deviceLock);
+    status = m.device->IsOpen() ? m.device->Position(bytesPlayed) : DeviceStatus::kNotOpen;
+  }
+  if (status == DeviceStatus::kNotOpen) {  // no device open: nothing to do
+    m.tickGuard = 0;
+    return;
+  }
+  if (status != DeviceStatus::kOk) {
+    // A stop in progress closes the device under us; that is not a failure to report.
+    if (m.playing != 0) FailedPositionQuery(m);
+    m.tickGuard = 0;
+    return;
+  }
+
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    // Re-checked under the lock: once stop playback has cleared the flag and taken the lock
+    // for its silence fill, no tick writes into the ring again.
+    if (m.playing != 0 && m.outputRing != nullptr) {
+      int32_t d = PlayedBytesSince(bytesPlayed, m.ringSizeBytes, m.lastPlayPosBytes);
+      while (d > 0) {
+        MixOneFrame(m);
+        d -= kFrameBytes;
+      }
+    }
+  }
+  m.tickGuard = 0;
+}
+
+void TimerCallback(void* context) {
+  Mixer& m = *static_cast<Mixer*>(context);
+  if (m.menuSetup.exchange(0) != 0) {
+    if (m.ui != nullptr) m.ui->DeferredMenuStep();
+    return;
+  }
+  MixerTick(m);
+}
+
+}  // namespace mixorama

@@ -1,0 +1,27 @@
+// The mixer tick: every 50 ms, mix the frames the device has played since the previous tick
+// from the active channels into the part of the ring just played.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/mixer.h"
+
+namespace mixorama {
+
+// What the platform's timer calls; context is the Mixer. The first call after start-up with
+// the menu set-up flag set runs the deferred menu step instead of mixing. Timer thread.
+void TimerCallback(void* context);
+
+// One tick. Takes the engine lock after the position query; shows the failed-query message
+// with no lock held. Timer thread (tests and the renderer call it from their own thread).
+void MixerTick(Mixer& m);
+
+// Mixes one frame from the active channels into the ring at the write index and advances
+// every index. Needs the engine lock held and a ring present.
+void MixOneFrame(Mixer& m);
+
+// The tick's frame count from two play positions: bytes from lastPos to pos in a ring of
+// ringSize bytes, as a non-negative count (the tick mixes it rounded up to whole frames).
+int32_t PlayedBytesSince(uint32_t bytesPlayed, uint32_t ringSize, int32_t& lastPos);
+
+}  // namespace mixorama

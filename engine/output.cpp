@@ -1,0 +1,155 @@
+#include "engine/output.h"
+
+#include <cstring>
+
+#include "engine/mixer_tick.h"
+
+namespace mixorama {
+
+namespace {
+
+// Format bit 0 of the capabilities: 11.025 kHz, mono, 8-bit. A device without it is refused.
+constexpr uint32_t kFormat1M08 = 0x1;
+
+}  // namespace
+
+void ReleaseOutputRing(Mixer& m) {
+  uint8_t* old = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    old = m.outputRing;
+    m.outputRing = nullptr;
+    m.loopBuffer.data = nullptr;
+  }
+  m.allocator.release(old);
+}
+
+void ShowMemoryError(Mixer& m, const char* suffix) {
+  char text[64] = "Memory Error ";
+  std::strncat(text, suffix, sizeof text - std::strlen(text) - 1);
+  InfoBox(m, text);
+}
+
+int EngineInit(Mixer& m) {
+  ReleaseOutputRing(m);
+  void* ring = m.allocator.allocZeroed(m.ringSizeBytes);
+  if (ring == nullptr) {
+    InfoBox(m, "Impossible to initialize Blendora");
+    m.engineReady = 0;
+    return 0;
+  }
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    m.outputRing = static_cast<uint8_t*>(ring);
+  }
+
+  const uint32_t devices = m.device->DeviceCount();
+  if (devices == 0) {
+    InfoBox(m, "Impossible to detect an audio card");
+    m.engineReady = 0;
+    return 0;
+  }
+
+  // The check only decides whether to go on and whether the card is mono; the device is
+  // always opened through the default device. No answer at all counts as suitable.
+  bool answered = false;
+  bool suitable = false;
+  for (uint32_t n = 0; n < devices && !suitable; ++n) {
+    DeviceCaps caps;
+    if (m.device->Capabilities(n, caps) != DeviceStatus::kOk) continue;
+    m.caps = caps;
+    answered = true;
+    if ((caps.formats & kFormat1M08) != 0) suitable = true;
+  }
+  if (answered && !suitable) {
+    InfoBox(m, "The audio-card does not support the required format");
+    return 0;
+  }
+
+  OutputFormat f;
+  f.formatTag = 1;
+  f.channels = m.caps.channels == 1 ? 1 : 2;
+  f.samplesPerSec = static_cast<uint32_t>(m.outputRate);
+  f.bitsPerSample = 16;
+  f.blockAlign = static_cast<uint16_t>(f.channels * 16 / 8);
+  f.avgBytesPerSec = f.channels * f.samplesPerSec * 16 / 8;
+  m.format = f;
+  if (m.caps.channels == 1) InfoBox(m, "Well ! This is not a stereo card, ? What ?");
+
+  std::lock_guard<std::mutex> hold(m.lock);
+  m.loopBuffer.data = m.outputRing;
+  m.loopBuffer.lengthBytes = m.ringSizeBytes;
+  m.loopBuffer.loops = kRingLoops;
+  return 1;
+}
+
+void DeviceOpen(Mixer& m) {
+  LoopBuffer buffer;
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    buffer = m.loopBuffer;
+  }
+  const char* failure = nullptr;
+  {
+    std::lock_guard<std::mutex> device(m.deviceLock);
+    if (m.device->Open(m.format) != DeviceStatus::kOk) {
+      failure = "open";
+    } else if (m.device->Prepare(buffer) != DeviceStatus::kOk) {
+      failure = "2";
+    } else if (m.device->Write() != DeviceStatus::kOk) {
+      failure = "3";
+    }
+    if (failure != nullptr && m.device->IsOpen()) {
+      m.device->Unprepare();
+      m.device->Close();
+    }
+  }
+  if (failure == nullptr) return;
+  if (std::strcmp(failure, "open") == 0) {
+    InfoBox(m, "Impossible to open the audio-driver");
+  } else {
+    ShowMemoryError(m, failure);
+  }
+}
+
+void DeviceClose(Mixer& m) {
+  std::lock_guard<std::mutex> device(m.deviceLock);
+  if (!m.device->IsOpen()) return;
+  m.device->Reset();
+  m.device->Unprepare();
+  m.device->Close();
+}
+
+void StartPlayback(Mixer& m) {
+  if (m.engineReady == 0) return;
+  Sync(m);
+  m.live = m.mapHover.load();
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    m.writeIndexBytes = 0;
+    m.lastPlayPosBytes = 0;
+  }
+  DeviceOpen(m);
+  // The timer exists before the playing flag is set, so a tick in between does nothing.
+  m.timerId = m.timer->StartPeriodic(kTickPeriodMs, &TimerCallback, &m);
+  m.playing = 1;
+}
+
+void StopPlayback(Mixer& m) {
+  m.playing = 0;
+  if (m.engineReady == 0) return;
+  DeviceClose(m);
+  m.timer->Kill(m.timerId);
+  // A tick already past its playing test is not waited for by the timer; it re-checks the
+  // playing flag under the lock, so once this fill holds the lock no tick writes the ring.
+  std::lock_guard<std::mutex> hold(m.lock);
+  if (m.outputRing != nullptr) {
+    for (uint32_t i = 0; i + 1 < m.ringSizeBytes; i += 2) {
+      m.outputRing[i] = 0x80;
+      m.outputRing[i + 1] = 0x00;
+    }
+  }
+  m.live = 0;
+}
+
+}  // namespace mixorama

@@ -1,0 +1,41 @@
+// The output device and the output ring: engine init, device open and close, start and
+// stop playback. All on the GUI thread, except DeviceClose, which the tick also calls on the
+// timer thread after a failed position query.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/mixer.h"
+
+namespace mixorama {
+
+inline constexpr uint32_t kRingLoops = 10000000;  // about 29 days of looping
+inline constexpr uint32_t kTickPeriodMs = 50;
+
+// Frees any ring and allocates a new zero-filled one of ringSizeBytes, checks the devices,
+// builds the output format and the loop buffer. Returns 1 on success, 0 after showing why.
+// Clears the engine-ready flag itself on the ring and no-device failures; the caller stores
+// the result in it.
+int EngineInit(Mixer& m);
+
+// Opens the default device on the looping ring. On failure (already shown) no device is open.
+void DeviceOpen(Mixer& m);
+
+// Reset, unprepare and close the device, if one is open. No message, no result.
+void DeviceClose(Mixer& m);
+
+// Sync, live flag from the map-hover flag, indexes to 0, device open, periodic 50 ms timer,
+// playing flag. Does nothing while the engine is not ready.
+void StartPlayback(Mixer& m);
+
+// Playing flag to 0; when the engine is ready: device close, kill the timer, fill the ring
+// with the silence pattern, live flag to 0. Returns with no tick mixing into the ring.
+void StopPlayback(Mixer& m);
+
+// Unlocks and frees the output ring, if held (before a rate change and at program end).
+void ReleaseOutputRing(Mixer& m);
+
+// Shows "Memory Error " followed by suffix in the information box.
+void ShowMemoryError(Mixer& m, const char* suffix);
+
+}  // namespace mixorama

@@ -1,0 +1,95 @@
+#include "engine/virtual_device.h"
+
+namespace mixorama {
+
+DeviceStatus VirtualDevice::Capabilities(uint32_t deviceNumber, DeviceCaps& caps) {
+  if (deviceNumber >= options_.deviceCount) return DeviceStatus::kBadDeviceId;
+  caps = options_.caps;
+  return DeviceStatus::kOk;
+}
+
+DeviceStatus VirtualDevice::Open(const OutputFormat& format) {
+  if (open_) return DeviceStatus::kError;  // the engine never opens twice
+  if (format.formatTag != 1 || format.blockAlign == 0) return DeviceStatus::kBadFormat;
+  format_ = format;
+  open_ = true;
+  framesPlayed_ = 0;
+  ++openCount_;
+  return DeviceStatus::kOk;
+}
+
+DeviceStatus VirtualDevice::Prepare(const LoopBuffer& buffer) {
+  if (!open_) return DeviceStatus::kInvalidHandle;
+  if (buffer.data == nullptr || buffer.lengthBytes == 0) return DeviceStatus::kError;
+  buffer_ = buffer;
+  prepared_ = true;
+  return DeviceStatus::kOk;
+}
+
+DeviceStatus VirtualDevice::Write() {
+  if (!open_) return DeviceStatus::kInvalidHandle;
+  if (!prepared_) return DeviceStatus::kError;
+  writing_ = true;
+  return DeviceStatus::kOk;
+}
+
+DeviceStatus VirtualDevice::Position(uint32_t& bytesPlayed) {
+  if (!open_) return DeviceStatus::kInvalidHandle;
+  // A 32-bit byte count since the open that wraps, as the platform reports it.
+  bytesPlayed = static_cast<uint32_t>(options_.positionStartBytes +
+                                      framesPlayed_ * static_cast<uint64_t>(format_.blockAlign));
+  return DeviceStatus::kOk;
+}
+
+void VirtualDevice::Close() {
+  open_ = false;
+  prepared_ = false;
+  writing_ = false;
+}
+
+void VirtualDevice::AdvanceTo(uint64_t totalFrames) {
+  if (!open_ || !writing_ || totalFrames <= framesPlayed_) return;
+  const uint64_t loopBytes = static_cast<uint64_t>(buffer_.lengthBytes) * buffer_.loops;
+  const uint32_t frameBytes = format_.blockAlign;
+  for (uint64_t n = framesPlayed_; n < totalFrames; ++n) {
+    const uint64_t byte = n * frameBytes;
+    if (byte >= loopBytes) break;  // every loop played: the device stops
+    if (options_.capture) {
+      const uint8_t* frame = buffer_.data + byte % buffer_.lengthBytes;
+      played_.insert(played_.end(), frame, frame + frameBytes);
+    }
+    framesPlayed_ = n + 1;
+  }
+}
+
+TimerId ManualTimer::StartPeriodic(uint32_t periodMs, TimerCallbackFn callback, void* context) {
+  liveId_ = nextId_++;
+  oneShot_ = false;
+  periodMs_ = periodMs;
+  callback_ = callback;
+  context_ = context;
+  return liveId_;
+}
+
+TimerId ManualTimer::StartOneShot(uint32_t delayMs, uint32_t /*resolutionMs*/,
+                                  TimerCallbackFn callback, void* context) {
+  liveId_ = nextId_++;
+  oneShot_ = true;
+  periodMs_ = delayMs;
+  callback_ = callback;
+  context_ = context;
+  return liveId_;
+}
+
+void ManualTimer::Kill(TimerId id) {
+  ++killCount_;
+  if (id != 0 && id == liveId_) liveId_ = 0;
+}
+
+void ManualTimer::Fire() {
+  if (liveId_ == 0) return;
+  if (oneShot_) liveId_ = 0;
+  callback_(context_);
+}
+
+}  // namespace mixorama
