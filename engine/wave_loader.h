@@ -10,6 +10,8 @@
 #include <cstdint>
 
 #include "engine/mixer.h"
+#include "engine/wave_convert.h"
+#include "engine/wave_source.h"
 
 namespace mixorama {
 
@@ -31,3 +33,47 @@ void UnloadChannel(Mixer& m, int slot);
 // Upper-cases the slot name in place and shows the file part without its last three
 // characters as the slot's label ("C:\SOUNDS\KICK.WAV" -> "KICK.").
 void ShowSlotLabel(Mixer& m, int slot);
+
+// ---- The same load over any byte source, and the chunk walk on its own -------------------
+
+// Messages of the two loads the WAVE rules leave without one: a sample rate of 0 (no ratio
+// can be formed) and a wave that converts to less than one frame.
+inline constexpr char kNoSampleRateMessage[] = "The wave must have a sample rate";
+inline constexpr char kTooShortMessage[] = "The wave is too short";
+
+// LoadWave over an already opened source (tests and the fuzzer feed memory). The source is
+// closed by the load on every path, before any message shows.
+int LoadWaveFromSource(Mixer& m, WaveSource& source, int slot);
+
+// Outcome of the chunk walk; each failure has its message (WaveParseMessage).
+enum class WaveParseStatus {
+  kOk,
+  kNoRiffWave,  // "Error reading file (1)"
+  kNoFmt,       // "Error reading file (2)"
+  kFmtShort,    // "Error reading file (3)"
+  kNotPcm,      // "The wave must be a PCM wave"
+  kNoData,      // "Error reading file (4)"
+};
+
+// Where the chunk walk found the wave: its format and the data chunk, whose size is the size
+// field as written (it may claim more bytes than the source holds).
+struct WaveChunks {
+  WaveFormat format;
+  uint64_t dataOffset = 0;  // first byte of the data chunk's data
+  uint32_t dataSize = 0;
+};
+
+// Finds the first top-level "RIFF" chunk of form type "WAVE", then inside it the first "fmt "
+// chunk and, after that, the first "data" chunk. Skipped chunks occupy their size plus one
+// pad byte when the size is odd; a subchunk counts only when its 8-byte header lies inside
+// the RIFF chunk's declared size. Reads only chunk headers and the fmt chunk.
+WaveParseStatus ParseWaveChunks(WaveSource& source, WaveChunks& chunks);
+
+// The information box text for a failed walk (empty text for kOk).
+const char* WaveParseMessage(WaveParseStatus status);
+
+// The label text for a slot name that is already upper case: the file part without its last
+// three characters ("BD7525.WAV" -> "BD7525."); empty below 4 characters.
+void SlotLabelText(const char* slotName, char (&label)[kPathBytes]);
+
+}  // namespace mixorama
