@@ -15,7 +15,9 @@ inline int32_t OffsetSample(const uint8_t* p) {
 
 // Output values are saturated to 16 bits: writing only the low 16 bits would turn +32768
 // (a silent mix at low volumes) into -32768, a full-scale click.
-inline int32_t Saturate16(int32_t v) { return v > 32767 ? 32767 : (v < -32768 ? -32768 : v); }
+inline int32_t Saturate16(int32_t v) {
+  return v > 32767 ? 32767 : (v < -32768 ? -32768 : v);
+}
 
 void FailedPositionQuery(Mixer& m) {
   m.timer->Kill(m.timerId);
@@ -87,12 +89,16 @@ void MixerTick(Mixer& m) {
   }
 
   uint32_t bytesPlayed = 0;
-  DeviceStatus status;
+  bool open = false;
+  DeviceStatus status = DeviceStatus::kOk;
   {
     std::lock_guard<std::mutex> device(m.deviceLock);
-    status = m.device->IsOpen() ? m.device->Position(bytesPlayed) : DeviceStatus::kNotOpen;
+    open = m.device->IsOpen();
+    if (open) status = m.device->Position(bytesPlayed);
   }
-  if (status == DeviceStatus::kNotOpen) {  // no device open: nothing to do
+  // Whether a device is open is asked of the device itself; any failed answer from an open
+  // device, whatever its status, ends playback below.
+  if (!open) {
     m.tickGuard = 0;
     return;
   }
