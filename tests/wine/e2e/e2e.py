@@ -126,6 +126,12 @@ def require(cond, message):
         raise ScenarioError(message)
 
 
+def _need(cond, message):
+    """A step the scenario cannot go on without; counted only when it fails."""
+    if not cond:
+        require(False, message)
+
+
 def figure(name, value, unit=""):
     if isinstance(value, float):
         value = "%.4g" % value
@@ -293,12 +299,51 @@ class Screenshot:
         return path
 
 
+def closeness(x, y, slot):
+    """350 minus the whole-pixel distance from (x, y) to the slot's point."""
+    px, py = SLOT_POINT[slot]
+    return 350 - int(math.sqrt((x - px) ** 2 + (y - py) ** 2))
+
+
+def level_colour(v):
+    """The square's colour for a target volume v (1..350), as (R, G, B)."""
+    f = v * 255 // 350
+    return (f, f, 255 - f)
+
+
+RED, GREEN, IDLE_BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
+
+
+def menu_check_marks(shot, rect, items):
+    """For each of the items of an open pop-up menu (rectangle in screen pixels), whether its
+    check-mark column holds a glyph: pixels that differ clearly from the item's own
+    background, taken at the item's right end (a highlighted item has another background)."""
+    left, top, right, bottom = rect
+    border = 3
+    row_h = (bottom - top - 2 * border) / float(items)
+    marks = []
+    for i in range(items):
+        y1 = int(top + border + i * row_h) + 2
+        y2 = int(top + border + (i + 1) * row_h) - 2
+        bg = shot.pixel(right - border - 3, (y1 + y2) // 2)
+        ink = 0
+        for y in range(y1, y2):
+            for x in range(left + border + 1, left + border + 15):
+                p = shot.pixel(x, y)
+                if sum(abs(a - b) for a, b in zip(p, bg)) > 150:
+                    ink += 1
+        marks.append(ink)
+    return marks
+
+
 class Session:
     """One run of mixorama.exe in its own folder; see the module's documentation."""
 
-    def __init__(self, name, missing=()):
+    def __init__(self, name, missing=(), replaced=None, startup_boxes=()):
         self.name = name
         self.missing = set(missing)
+        self.replaced = dict(replaced or {})          # file name -> bytes written instead
+        self.startup_boxes = list(startup_boxes)       # texts answered OK, in this order
         self.dir = os.path.join(WORK, name)
         self.proc = None
         self.rec = None
@@ -322,12 +367,23 @@ class Session:
             if not os.path.isfile(src):
                 raise ScenarioError("demo file missing: " + src)
             shutil.copy(src, os.path.join(self.dir, name))
+        for name, data in self.replaced.items():
+            with open(os.path.join(self.dir, name), "wb") as f:
+                f.write(data)
         self.move_cursor_away()
         self.started = time.time()
         self.proc = subprocess.Popen(["wine", EXE], cwd=self.dir,
                                      stdout=open(os.path.join(self.dir, "program.log"), "w"),
                                      stderr=subprocess.STDOUT, start_new_session=True)
         log("started %s in %s" % (EXE, self.dir))
+        # Messages of the start-up loads come before the frame is shown; each is answered
+        # OK and must be the next one expected.
+        for want in self.startup_boxes:
+            box = self.wait_box("*", 30000)
+            require(box is not None, "message box %r at start-up" % want)
+            check(box == (TITLE_AT_START, want),
+                  "start-up box reads %r captioned %r (got %r)" % (want, TITLE_AT_START, box))
+            self.answer(box[1], "ok")
         require(self.driver_ok("wait-frame", "30000", timeout=60), "the main frame appears")
         return self
 
@@ -360,8 +416,8 @@ class Session:
 
     # -- the driver ------------------------------------------------------------------------
 
-    def driver(self, *args, timeout=60):
-        """Runs the driver; returns (exit code, stdout)."""
+    def driver(self, *args, timeout=60, quiet=False):
+        """Runs the driver; returns (exit code, stdout). quiet: no log of its complaints."""
         try:
             r = subprocess.run(["wine", DRIVER] + [str(a) for a in args], capture_output=True,
                                timeout=timeout)
@@ -370,7 +426,7 @@ class Session:
             return 124, ""
         out = r.stdout.decode("latin-1").replace("\r\n", "\n")
         err = r.stderr.decode("latin-1").strip()
-        if r.returncode != 0 and err:
+        if r.returncode != 0 and err and not quiet:
             log("  driver: " + err.replace("\r", ""))
         return r.returncode, out
 
@@ -380,18 +436,18 @@ class Session:
     def act(self, *args, timeout=60):
         """Runs a driver command that acts; returns the epoch time of its (last) action."""
         rc, out = self.driver(*args, timeout=timeout)
-        require(rc == 0, "driver: " + " ".join(map(str, args)))
+        _need(rc == 0, "driver: " + " ".join(map(str, args)))
         times = [float(l.split()[1]) for l in out.splitlines() if l.startswith("at ")]
         return times[-1] if times else time.time()
 
     def text(self, control_id):
         rc, out = self.driver("text", control_id)
-        require(rc == 0, "control %d exists" % control_id)
+        _need(rc == 0, "control %d exists" % control_id)
         return out.rstrip("\n")
 
     def title(self):
         rc, out = self.driver("title")
-        require(rc == 0, "the frame's title can be read")
+        _need(rc == 0, "the frame's title can be read")
         return out.rstrip("\n")
 
     def expect_text(self, control_id, want, what=None):
@@ -410,14 +466,15 @@ class Session:
 
     def pixel(self, x, y):
         rc, out = self.driver("pixel", x, y)
-        require(rc == 0, "pixel (%d, %d) of the map can be read" % (x, y))
+        _need(rc == 0, "pixel (%d, %d) of the map can be read" % (x, y))
         v = out.strip()
         return (int(v[0:2], 16), int(v[2:4], 16), int(v[4:6], 16))
 
     def square_colour(self, slot):
-        """The colour at the centre of a slot's square, read from the map's window."""
+        """The colour of a slot's square, read from the screen near its bottom-left corner
+        (away from the hot spot of a cursor resting on the square)."""
         left, top = SQUARE_LEFT_TOP[slot]
-        return self.pixel(left + 10, top + 10)
+        return self.pixel(left + 2, top + 17)
 
     def wait_box(self, text, timeout_ms=15000):
         """(caption, text) of the first message box with this text, or None."""
@@ -432,7 +489,7 @@ class Session:
 
     def map_geometry(self):
         rc, out = self.driver("geometry")
-        require(rc == 0, "geometry of the windows")
+        _need(rc == 0, "geometry of the windows")
         g = {}
         for line in out.splitlines():
             parts = line.split()
@@ -465,6 +522,28 @@ class Session:
         code = self.wait_exit(30)
         check(code == 0, "the program ends with exit code 0 (got %r)" % code)
 
+    def open_frequency_menu(self):
+        """Opens the Frequency menu from the keyboard (Alt+F); returns its screen rectangle."""
+        self.act("keydown", VK_MENU, "+", "key", 0x46, "+", "keyup", VK_MENU)
+        deadline = time.time() + 15
+        while time.time() < deadline:
+            rc, out = self.driver("menu-rect", quiet=True)
+            if rc == 0:
+                return tuple(int(v) for v in out.split())
+            time.sleep(0.2)
+        raise ScenarioError("the Frequency menu did not open")
+
+    def close_menu(self):
+        """Escape closes the pop-up, a tap of Alt leaves the menu bar (a second Escape would
+        reach the panel, whose Cancel ends the program)."""
+        self.act("key", VK_ESCAPE, "+", "sleep", 300, "+", "key", VK_MENU)
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if self.driver("menu-rect", quiet=True)[0] != 0:
+                return True
+            time.sleep(0.2)
+        return False
+
     # -- screenshots -----------------------------------------------------------------------
 
     def screenshot(self, name):
@@ -484,7 +563,7 @@ class Session:
     def start_recording(self):
         """Starts recording the sink's monitor; returns once samples are arriving."""
         sink = os.environ.get("MIXORAMA_SINK")
-        require(bool(sink), "MIXORAMA_SINK names the sink")
+        _need(bool(sink), "MIXORAMA_SINK names the sink")
         self.rec_path = os.path.join(self.dir, "monitor.raw")
         if os.path.exists(self.rec_path):
             os.remove(self.rec_path)
@@ -518,7 +597,7 @@ class Session:
         self.rec = None
 
     def stop_recording(self):
-        require(self.rec is not None, "a recording is running")
+        _need(self.rec is not None, "a recording is running")
         self._stop_parecord()
         samples = array.array("h")
         with open(self.rec_path, "rb") as f:

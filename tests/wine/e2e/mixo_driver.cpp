@@ -27,7 +27,8 @@
 //   boxes                    prints "caption<TAB>text" of every message box
 //   no-box T                 fails if a message box appears within T
 //   answer TEXT BUTTON T     wait for a box as wait-box, then post BUTTON (ok, cancel, yes,
-//                            no or a number) to it; prints the epoch time of the answer
+//                            no or a number) to it; prints the epoch time of the answer and
+//                            returns once the box has closed (waiting at most T again)
 //   wait-gone T              wait up to T until the frame no longer exists
 //   geometry                 prints frame, panel and map rectangles in screen pixels and the
 //                            map's client size: "frame L T R B", "panel ...", "map ...",
@@ -37,7 +38,7 @@
 //   lclick / rclick          presses and releases the left / right button where the cursor is
 //   keydown VK / keyup VK    presses or releases a virtual key (hex with 0x, or decimal)
 //   key VK                   presses and releases a virtual key
-//   pixel X Y                prints the map's pixel at (X, Y) as RRGGBB (GetDC on the map)
+//   pixel X Y                prints the screen's pixel at the map's (X, Y) as RRGGBB
 //   menu-rect                prints "L T R B" of the visible pop-up menu, or fails
 //   sleep MS                 waits
 //   now                      prints the epoch time in seconds (with fractions)
@@ -368,7 +369,11 @@ int Run(char** argv, int count) {
     if (!WaitBox(Unescaped(argv[1]), Number(argv[3]), b)) return Fail("no message box"), 1;
     PostMessageA(b.hwnd, WM_COMMAND, ButtonId(argv[2]), 0);
     PrintAt();
-    return 0;
+    // Returns once the box is gone, so that a following wait does not find it again.
+    HWND answered = b.hwnd;
+    return WaitFor(Number(argv[3]), [&] { return !IsWindow(answered); })
+               ? 0
+               : (Fail("the message box stays open"), 1);
   }
   if (cmd == "wait-gone" && need(1)) {
     return WaitFor(Number(argv[1]), [] { return FindProgram().frame == nullptr; })
