@@ -1,0 +1,36 @@
+// Writes the start-up set of drum loops into the folder named on the command line.
+//
+// Usage: make_demo_set OUTPUT_DIR
+// Exit status 0 when all seven files were written, 1 otherwise.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/demo_set/demo_synth.h"
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && wrote;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_demo_set OUTPUT_DIR\n");
+    return 1;
+  }
+  const std::string dir = argv[1];
+  for (const demo::DemoFile& file : demo::DemoFiles()) {
+    const std::string path = dir + "/" + file.name;
+    if (!WriteFile(path, demo::MakeDemoWave(file))) {
+      std::fprintf(stderr, "make_demo_set: cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
