@@ -1,0 +1,193 @@
+// Program entry, the application object and the main frame.
+#include "ui/win/app.h"
+
+#include "engine/mixer.h"
+#include "engine/win/mm_timer.h"
+#include "engine/win/winmm_device.h"
+#include "resources/resource_ids.h"
+#include "ui/win/lamap.h"
+#include "ui/win/princ.h"
+#include "ui/win/win_ui.h"
+
+namespace mixorama {
+
+HINSTANCE g_instance = nullptr;
+TPrinc* g_princ = nullptr;
+TLaMap* g_laMap = nullptr;
+TFrame* g_frame = nullptr;
+HWND g_frameWindow = nullptr;
+HWND g_panelWindow = nullptr;
+
+namespace {
+
+constexpr char kFrameClassName[] = "MixoramaFrame";
+// The overlapped-window style with WS_VISIBLE and WS_CLIPCHILDREN, without the maximise box
+// and the sizing border: 0x12CA0000.
+constexpr DWORD kFrameStyle =
+    (WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN) & ~(WS_MAXIMIZEBOX | WS_THICKFRAME);
+static_assert(kFrameStyle == 0x12CA0000, "frame style");
+constexpr int kFrameWidth = 640;  // outer size until the first fit to the panel
+constexpr int kFrameHeight = 480;
+
+}  // namespace
+
+// The main frame: a top-level window whose client area is the control panel. It fits itself
+// to the panel whenever it is set up or sized (except when minimised), forwards its menu's
+// commands to the panel and asks the panel before it closes.
+class TFrame {
+ public:
+  TFrame(const char* title, TPrinc* client) : title_(title), client_(client) {}
+
+  // Registers the class and creates the window with the menu; the panel is created and set
+  // up during this call. Returns false when the window could not be created.
+  bool Create(HINSTANCE instance, const char* menuName);
+  HWND Window() const { return window_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnCreate();
+  void FitToClient();
+  void OnClose();
+
+  const char* title_;
+  TPrinc* client_;
+  HWND window_ = nullptr;
+};
+
+bool TFrame::Create(HINSTANCE instance, const char* menuName) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = &TFrame::WindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kFrameClassName;
+  if (RegisterClassA(&wc) == 0) return false;
+  HMENU menu = LoadMenuA(instance, menuName);
+  CreateWindowExA(0, kFrameClassName, title_, kFrameStyle, 0, 0, kFrameWidth, kFrameHeight, nullptr,
+                  menu, instance, this);
+  return window_ != nullptr;
+}
+
+LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* self = static_cast<TFrame*>(create->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->window_ = window;
+    g_frameWindow = window;
+  }
+  auto* self = reinterpret_cast<TFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  switch (message) {
+    case WM_CREATE:
+      return self->OnCreate();
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) self->FitToClient();
+      return 0;
+    case WM_SETFOCUS:
+      // The keyboard goes to the panel, which hands it to its focused control.
+      if (self->client_->Window() != nullptr) SetFocus(self->client_->Window());
+      return 0;
+    case WM_COMMAND:
+      // Menu commands reach the panel wherever the focus is inside the frame.
+      if (lParam == 0 && self->client_->Window() != nullptr) {
+        SendMessageA(self->client_->Window(), WM_COMMAND, wParam, lParam);
+      }
+      return 0;
+    case WM_CLOSE:
+      self->OnClose();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+LRESULT TFrame::OnCreate() {
+  if (client_->Create(window_) == nullptr) return -1;
+  FitToClient();
+  return 0;
+}
+
+// Makes the client area exactly the panel's outer size, keeping the top-left corner.
+void TFrame::FitToClient() {
+  HWND panel = client_->Window();
+  if (panel == nullptr) return;
+  RECT panelRect;
+  RECT client;
+  RECT outer;
+  GetWindowRect(panel, &panelRect);
+  GetClientRect(window_, &client);
+  GetWindowRect(window_, &outer);
+  const int dx = (panelRect.right - panelRect.left) - (client.right - client.left);
+  const int dy = (panelRect.bottom - panelRect.top) - (client.bottom - client.top);
+  if (dx == 0 && dy == 0) return;
+  MoveWindow(window_, outer.left, outer.top, outer.right - outer.left + dx,
+             outer.bottom - outer.top + dy, TRUE);
+}
+
+// Only windows that still exist are asked: after the panel is gone the frame just closes.
+void TFrame::OnClose() {
+  if (client_->Window() != nullptr && !client_->CanClose()) return;
+  DestroyWindow(window_);
+}
+
+int ShowModeForScreenWidth(int fullScreenClientWidth) {
+  return fullScreenClientWidth <= 640 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+}
+
+TApp::TApp(const char* name, HINSTANCE instance, HINSTANCE, const char*, int showMode)
+    : name_(name), instance_(instance), showMode_(showMode) {
+  InitMainWindow();
+}
+
+TApp::~TApp() {
+  delete g_princ;  // the panel's teardown
+  delete g_laMap;
+  delete g_frame;
+}
+
+void TApp::InitMainWindow() {
+  g_princ = new TPrinc(instance_, kPanelTemplateName);
+  g_laMap = new TLaMap(instance_, IDC_MAP);
+  g_frame = new TFrame(name_.c_str(), g_princ);
+}
+
+int TApp::Run() {
+  if (!g_frame->Create(instance_, kFrameMenuName)) return 1;
+  ShowWindow(g_frameWindow, showMode_);
+  UpdateWindow(g_frameWindow);
+  MSG msg = {};
+  for (;;) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) break;
+    HWND panel = g_princ->Window();
+    if (panel != nullptr && IsDialogMessageA(panel, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace mixorama
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int) {
+  using namespace mixorama;
+  g_instance = instance;
+  const int showMode = ShowModeForScreenWidth(GetSystemMetrics(SM_CXFULLSCREEN));
+
+  // The engine's platform services live as long as the process.
+  static WinmmDevice device;
+  static MmTimer timer;
+  static WinUi ui;
+  g_mixer.device = &device;
+  g_mixer.timer = &timer;
+  g_mixer.ui = &ui;
+
+  TApp app(kProgramTitle, instance, previous, commandLine, showMode);
+  const int status = app.Run();
+  return status;
+}

@@ -1,0 +1,142 @@
+#include "ui/win/lamap.h"
+
+#include "engine/mixer.h"
+#include "resources/resource_ids.h"
+
+namespace mixorama {
+
+namespace {
+
+// Mouse positions arrive as signed 16-bit values (negative or beyond the map while the map
+// holds the capture).
+int32_t MouseX(LPARAM lParam) {
+  return static_cast<int16_t>(LOWORD(lParam));
+}
+int32_t MouseY(LPARAM lParam) {
+  return static_cast<int16_t>(HIWORD(lParam));
+}
+
+// Keypad keys 1..8: down now, or pressed since the previous query.
+void ReadKeypad(bool keypadDown[kChannelCount]) {
+  for (int k = 0; k < kChannelCount; ++k) {
+    keypadDown[k] = GetAsyncKeyState(VK_NUMPAD1 + k) != 0;
+  }
+}
+
+// One brush per square, deleted right after the fill.
+void FillSquare(HDC dc, const SquareFill& fill) {
+  const SquareRect s = SlotSquare(fill.slot);
+  const RECT rect = {s.left, s.top, s.right, s.bottom};
+  HBRUSH brush = CreateSolidBrush(fill.color);
+  FillRect(dc, &rect, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+TLaMap::TLaMap(HINSTANCE instance, int controlId)
+    : controlId_(controlId), bitmap_(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MAP))) {}
+
+void TLaMap::Attach(HWND panel) {
+  window_ = GetDlgItem(panel, controlId_);
+  if (window_ == nullptr) return;
+  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  buttonProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TLaMap::WindowProc)));
+}
+
+LRESULT CALLBACK TLaMap::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TLaMap*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_MOUSEMOVE:
+      self->OnMouseMove(MouseX(lParam), MouseY(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      self->OnLeftButtonDown();
+      return 0;
+    case WM_RBUTTONDOWN:
+      self->OnRightButtonDown();
+      return 0;
+    case WM_PAINT:
+      self->OnPaint(message, wParam, lParam);
+      return 0;
+    default:
+      return CallWindowProcA(self->buttonProc_, window, message, wParam, lParam);
+  }
+}
+
+POINT TLaMap::CursorOnMap() const {
+  POINT p = {0, 0};
+  GetCursorPos(&p);
+  ScreenToClient(window_, &p);
+  return p;
+}
+
+void TLaMap::FillSquares(const SquareFill* fills, int count) {
+  if (count == 0) return;
+  HDC dc = GetDC(window_);
+  for (int i = 0; i < count; ++i) FillSquare(dc, fills[i]);
+  ReleaseDC(window_, dc);
+}
+
+int TLaMap::PickSlot() {
+  bool keypadDown[kChannelCount];
+  ReadKeypad(keypadDown);
+  const POINT p = CursorOnMap();
+  return PickSlotFrom(g_mixer, keypadDown, p.x, p.y);
+}
+
+void TLaMap::DrawSlotSquare(int slot) {
+  if (window_ == nullptr) return;
+  const POINT p = CursorOnMap();
+  const SquareFill fill = DrawSlotSquareRule(g_mixer, slot, p.x, p.y);
+  FillSquares(&fill, 1);
+}
+
+void TLaMap::PaintMap() {
+  HDC dc = GetDC(window_);
+  HDC memory = CreateCompatibleDC(dc);
+  HGDIOBJ previous = SelectObject(memory, bitmap_);
+  BitBlt(dc, 0, 0, kMapSize, kMapSize, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  for (int slot = 0; slot < kChannelCount; ++slot) {
+    FillSquare(dc, SquareFill{slot, PaintColor(g_mixer, slot)});
+  }
+  ReleaseDC(window_, dc);
+}
+
+void TLaMap::OnMouseMove(int32_t x, int32_t y) {
+  const MoveResult r = MapMouseMove(g_mixer, x, y);
+  if (r.takeCapture) {
+    SetCapture(window_);
+    SetFocus(window_);
+  }
+  if (r.releaseCapture) ReleaseCapture();
+  if (r.repaintAll) PaintMap();
+  FillSquares(r.fills, r.fillCount);
+}
+
+// The presses are not passed on: the control never shows a pressed state and sends no click
+// notification.
+void TLaMap::OnLeftButtonDown() {
+  const int slot = PickSlot();
+  if (slot < 0) return;
+  ApplyLeftButton(g_mixer, slot);
+  DrawSlotSquare(slot);
+}
+
+void TLaMap::OnRightButtonDown() {
+  const int slot = PickSlot();
+  if (slot < 0) return;
+  ApplyRightButton(g_mixer, slot);
+  DrawSlotSquare(slot);
+}
+
+// The button's own painting runs first: it validates the update region.
+void TLaMap::OnPaint(UINT message, WPARAM wParam, LPARAM lParam) {
+  CallWindowProcA(buttonProc_, window_, message, wParam, lParam);
+  PaintMap();
+}
+
+}  // namespace mixorama

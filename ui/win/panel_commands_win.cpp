@@ -1,0 +1,71 @@
+// The panel's commands that need no file dialog: "No Wave", the play button, "Sync", Quit,
+// and the message boxes and check marks the other commands share.
+#include "ui/win/panel_commands_win.h"
+
+#include <windows.h>
+
+#include "engine/mixer.h"
+#include "engine/output.h"
+#include "resources/resource_ids.h"
+#include "ui/panel_commands.h"
+#include "ui/win/app.h"
+#include "ui/win/princ.h"
+#include "ui/win/win_ui.h"
+
+namespace mixorama {
+
+namespace {
+
+HWND Panel() {
+  return g_princ != nullptr ? g_princ->Window() : nullptr;
+}
+
+void SetChecksFromRate(TFrameMenu& menu) {
+  const int32_t rate = g_mixer.outputRate;
+  menu.CheckItem(IDM_RATE_11025, rate == 11025);
+  menu.CheckItem(IDM_RATE_22050, rate == 22050);
+  menu.CheckItem(IDM_RATE_44100, rate == 44100);
+}
+
+}  // namespace
+
+void NoWaveCommand(int slot) {
+  NoWaveCommand(g_mixer, slot);
+}
+
+void PlayButton() {
+  // One look at the flag decides both the caption and the call; the caption does not wait
+  // for the outcome.
+  const bool wasPlaying = g_mixer.playing.load() != 0;
+  SetPlayCaption(wasPlaying ? kPlayCaption : kCutSoundCaption);
+  if (wasPlaying) {
+    StopPlayback(g_mixer);
+  } else {
+    StartPlayback(g_mixer);
+  }
+}
+
+void SyncButton() {
+  SyncCommand(g_mixer);
+}
+
+void QuitCommand() {
+  if (!ConfirmQuit()) return;
+  HWND panel = Panel();
+  if (panel != nullptr) DestroyWindow(panel);
+}
+
+bool ConfirmQuit() {
+  return MessageBoxExA(Panel(), "Quit ?", kProgramTitle, MB_OKCANCEL | MB_ICONQUESTION, 0) == IDOK;
+}
+
+void SetPlayCaption(const char* text) {
+  HWND panel = Panel();
+  if (panel != nullptr) SetDlgItemTextA(panel, IDC_PLAY, text);
+}
+
+void UpdateRateChecks() {
+  WithFrameMenu(&SetChecksFromRate);
+}
+
+}  // namespace mixorama

@@ -1,0 +1,206 @@
+#include "ui/win/princ.h"
+
+#include "engine/mixer.h"
+#include "engine/mixer_tick.h"
+#include "engine/output.h"
+#include "engine/wave_loader.h"
+#include "resources/resource_ids.h"
+#include "ui/map_rules.h"
+#include "ui/win/app.h"
+#include "ui/win/lamap.h"
+#include "ui/win/panel_commands_win.h"
+#include "ui/win/win_ui.h"
+
+namespace mixorama {
+
+namespace {
+
+// The deferred menu step's timer: 100 ms after set-up, 10 ms resolution, once.
+constexpr uint32_t kMenuStepDelayMs = 100;
+constexpr uint32_t kMenuStepResolutionMs = 10;
+
+// The map needs 350 x 350 pixels. The template gives its control 200 x 216 dialog units,
+// which is fewer pixels with small dialog fonts (under Wine, 300 x 324). Then the whole panel
+// is stretched, keeping the template's proportions, so that the map control covers the map
+// and the numbers stay beside the slot points. The font is left as it is.
+void StretchLayoutForMap(HWND panel) {
+  HWND map = GetDlgItem(panel, IDC_MAP);
+  if (map == nullptr) return;
+  RECT mapRect;
+  GetWindowRect(map, &mapRect);
+  const int mapWidth = mapRect.right - mapRect.left;
+  const int mapHeight = mapRect.bottom - mapRect.top;
+  if (mapWidth <= 0 || mapHeight <= 0) return;
+  const int wantWidth = mapWidth < kMapSize ? kMapSize : mapWidth;
+  const int wantHeight = mapHeight < kMapSize ? kMapSize : mapHeight;
+  if (wantWidth == mapWidth && wantHeight == mapHeight) return;
+
+  for (HWND c = GetWindow(panel, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(c, &r);
+    MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&r), 2);
+    const int left = MulDiv(r.left, wantWidth, mapWidth);
+    const int top = MulDiv(r.top, wantHeight, mapHeight);
+    int width = MulDiv(r.right, wantWidth, mapWidth) - left;
+    int height = MulDiv(r.bottom, wantHeight, mapHeight) - top;
+    if (c == map) {
+      width = wantWidth;
+      height = wantHeight;
+    }
+    MoveWindow(c, left, top, width, height, FALSE);
+  }
+  RECT client;
+  RECT outer;
+  GetClientRect(panel, &client);
+  GetWindowRect(panel, &outer);
+  const int growX = MulDiv(client.right, wantWidth, mapWidth) - client.right;
+  const int growY = MulDiv(client.bottom, wantHeight, mapHeight) - client.bottom;
+  SetWindowPos(panel, nullptr, 0, 0, outer.right - outer.left + growX,
+               outer.bottom - outer.top + growY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+TPrinc::TPrinc(HINSTANCE instance, const char* templateName)
+    : instance_(instance), templateName_(templateName) {}
+
+TPrinc::~TPrinc() {
+  Mixer& m = g_mixer;
+  // The deferred menu step must not run once the frame is gone.
+  if (m.menuSetup.exchange(0) != 0 && oneShotTimer_ != 0 && m.timer != nullptr) {
+    m.timer->Kill(oneShotTimer_);
+  }
+  // Playback and its timer stop before any sample memory is released, so no tick can read
+  // freed memory.
+  StopPlayback(m);
+  ReleaseOutputRing(m);
+  for (int slot = 0; slot < kChannelCount; ++slot) UnloadChannel(m, slot);
+  DeleteFrameMenu();
+}
+
+HWND TPrinc::Create(HWND parent) {
+  return CreateDialogParamA(instance_, templateName_, parent, &TPrinc::DialogProc,
+                            reinterpret_cast<LPARAM>(this));
+}
+
+bool TPrinc::CanClose() {
+  return ConfirmQuit();
+}
+
+INT_PTR CALLBACK TPrinc::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<TPrinc*>(lParam);
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    self->SetupWindow(window);
+    return TRUE;
+  }
+  auto* self = reinterpret_cast<TPrinc*>(GetWindowLongPtrA(window, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      HWND control = reinterpret_cast<HWND>(lParam);
+      self->DefaultCommand(id);
+      // The command may have destroyed the panel (OK, Cancel, Quit).
+      if (self->Window() != nullptr) self->OnCommand(id, code, control);
+      return TRUE;
+    }
+    case WM_DESTROY:
+      self->OnDestroy();
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void TPrinc::SetupWindow(HWND window) {
+  Mixer& m = g_mixer;
+  window_.store(window);
+  // The standard dialog set-up is done: the template's controls exist. The map takes over
+  // control 200 from here on.
+  StretchLayoutForMap(window);
+  if (g_laMap != nullptr) g_laMap->Attach(window);
+
+  m.engineReady = EngineInit(m);
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    for (int c = 0; c < kChannelCount; ++c) {
+      m.volume[c] = 1;
+      m.targetVolume[c] = 1;
+    }
+  }
+  // The position record asks for bytes: the device keeps it so (WinmmDevice).
+  g_panelWindow = window;
+  SetWindowTextA(g_frameWindow, kDemoTitle);
+
+  // The start-up set, from the current directory. The start-up labels show the whole stored
+  // name (already in capitals), unlike the labels of waves loaded later.
+  for (int slot = 0; slot < kChannelCount; ++slot) {
+    LoadWaveIntoSlot(m, m.slotName[slot], slot);
+    SetDlgItemTextA(window, IDC_SLOT_LABEL_FIRST + slot, m.slotName[slot]);
+  }
+
+  m.menuSetup = 1;
+  oneShotTimer_ =
+      m.timer != nullptr
+          ? m.timer->StartOneShot(kMenuStepDelayMs, kMenuStepResolutionMs, &TimerCallback, &m)
+          : 0;
+  m.timerId = oneShotTimer_;
+}
+
+void TPrinc::DefaultCommand(int id) {
+  HWND window = Window();
+  switch (id) {
+    case IDOK:
+      if (ConfirmQuit()) DestroyWindow(window);
+      break;
+    case IDCANCEL:
+      DestroyWindow(window);
+      break;
+    case IDM_LOAD_SETUP:
+      LoadSetupCommand();
+      break;
+    case IDM_SAVE_SETUP:
+      SaveSetupCommand();
+      break;
+    case IDM_QUIT:
+      QuitCommand();
+      break;
+    case IDM_HELP:
+      HelpCommand();
+      break;
+    case IDM_RATE_11025:
+      ChangeOutputRate(11025);
+      break;
+    case IDM_RATE_22050:
+      ChangeOutputRate(22050);
+      break;
+    case IDM_RATE_44100:
+      ChangeOutputRate(44100);
+      break;
+    default:
+      break;
+  }
+}
+
+void TPrinc::OnCommand(int id, int notifyCode, HWND control) {
+  if (control == nullptr || notifyCode != BN_CLICKED) return;
+  if (id >= IDC_LOAD_WAVE_FIRST && id <= IDC_LOAD_WAVE_LAST) {
+    LoadWaveCommand(id - IDC_LOAD_WAVE_FIRST);
+  } else if (id >= IDC_NO_WAVE_FIRST && id <= IDC_NO_WAVE_LAST) {
+    NoWaveCommand(id - IDC_NO_WAVE_FIRST);
+  } else if (id == IDC_PLAY) {
+    PlayButton();
+  } else if (id == IDC_SYNC) {
+    SyncButton();
+  }
+}
+
+// The frame closes itself when its client window goes; the panel is no longer asked then.
+void TPrinc::OnDestroy() {
+  window_.store(nullptr);
+  if (g_frameWindow != nullptr) PostMessageA(g_frameWindow, WM_CLOSE, 0, 0);
+}
+
+}  // namespace mixorama
