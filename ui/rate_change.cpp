@@ -8,10 +8,18 @@
 
 namespace mixorama {
 
+namespace {
+
+// The play button's captions (the Windows panel names them too; this file has no window).
+constexpr char kStoppedCaption[] = "Press here to play";
+constexpr char kPlayingCaption[] = "Press here to cut sound";
+
+}  // namespace
+
 void ApplyOutputRate(Mixer& m, int32_t rate, RateChangeUi& panel) {
   // Stopping first ends the periodic timer, so no tick reads the ring or a channel below.
   StopPlayback(m);
-  panel.SetPlayCaption(kPlayCaption);
+  panel.SetPlayCaption(kStoppedCaption);
   ReleaseOutputRing(m);
   for (int s = 0; s < kChannelCount; ++s) {
     UnloadChannel(m, s);
@@ -71,7 +79,7 @@ void ApplySetup(Mixer& m, const SavedSetup& setup, RateChangeUi& panel) {
 
   if (rateChanged && wasPlaying) {
     StartPlayback(m);
-    if (m.playing != 0) panel.SetPlayCaption(kCutSoundCaption);
+    if (m.playing != 0) panel.SetPlayCaption(kPlayingCaption);
   }
 }
 

@@ -21,10 +21,6 @@ class RateChangeUi {
   virtual void UpdateRateChecks() = 0;
 };
 
-// The play button's two captions.
-inline constexpr char kPlayCaption[] = "Press here to play";
-inline constexpr char kCutSoundCaption[] = "Press here to cut sound";
-
 // What the Frequency command does after a Yes: stop playback, play caption, release the ring,
 // empty every slot (volume 1, flags clear, square redrawn, label emptied), store rate and its
 // ring size, run the engine init into the engine-ready flag, update the check marks. The slot

@@ -1,0 +1,59 @@
+#include "ui/win/data_file.h"
+
+#include <windows.h>
+
+namespace mixorama {
+
+namespace {
+
+HANDLE g_dataFile = nullptr;  // null while no data file is open
+
+}  // namespace
+
+void ShowFileError(const char* name) {
+  MessageBoxExA(nullptr, "File Error", name, MB_OK | MB_ICONHAND | MB_TASKMODAL, 0);
+}
+
+int OpenDataFile(const char* name, int write, const char* shownName) {
+  CloseDataFile();
+  const DWORD access = write != 0 ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const DWORD creation = write != 0 ? CREATE_ALWAYS : OPEN_EXISTING;
+  HANDLE file = CreateFileA(name, access, 0, nullptr, creation, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ShowFileError(shownName != nullptr ? shownName : name);
+    return 0;
+  }
+  g_dataFile = file;
+  return 1;
+}
+
+int ReadExact(void* buffer, uint32_t count) {
+  if (g_dataFile == nullptr) return 0;
+  DWORD done = 0;
+  if (!ReadFile(g_dataFile, buffer, count, &done, nullptr)) return 0;
+  return done == count ? 1 : 0;
+}
+
+int WriteExact(const void* buffer, uint32_t count) {
+  if (g_dataFile == nullptr) return 0;
+  DWORD done = 0;
+  if (!WriteFile(g_dataFile, buffer, count, &done, nullptr)) return 0;
+  return done == count ? 1 : 0;
+}
+
+uint32_t DataFileSize() {
+  if (g_dataFile == nullptr) return 0;
+  DWORD high = 0;
+  SetLastError(NO_ERROR);  // a size of 0xFFFFFFFF is told from a failure by the error code
+  const DWORD low = GetFileSize(g_dataFile, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+  return high != 0 ? 0 : low;
+}
+
+void CloseDataFile() {
+  if (g_dataFile == nullptr) return;
+  CloseHandle(g_dataFile);
+  g_dataFile = nullptr;
+}
+
+}  // namespace mixorama
