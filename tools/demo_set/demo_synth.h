@@ -157,7 +157,7 @@ struct Bar {
         left(static_cast<size_t>(BarFrames(sampleRate)), 0.0),
         right(static_cast<size_t>(BarFrames(sampleRate)), 0.0) {}
   size_t Frames() const { return left.size(); }
-  // Adds v to frame i of the loop, wrapping tails that run past the bar end into its start,
+  // Adds (l, r) to frame i of the loop, wrapping tails that run past the bar end into its start,
   // so the bar loops without a seam.
   void Add(size_t i, double l, double r) {
     i %= Frames();
