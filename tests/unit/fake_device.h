@@ -34,6 +34,9 @@ class FakeDevice : public OutputDevice {
   // `position`, which the test may move itself.
   std::deque<PositionAnswer> positionScript;
   uint32_t position = 0;
+  // Runs inside each position query, before it answers: what another thread may do while the
+  // tick waits for the device.
+  std::function<void()> onPosition;
 
   // ---- What happened -----------------------------------------------------------------------
   // Every call in order: "count", "caps:N", "open", "prepare", "write", "position", "reset",
@@ -78,6 +81,7 @@ class FakeDevice : public OutputDevice {
   DeviceStatus Position(uint32_t& bytesPlayed) override {
     log->emplace_back("position");
     ++positionQueries;
+    if (onPosition) onPosition();
     if (positionScript.empty()) {
       bytesPlayed = position;
       return DeviceStatus::kOk;

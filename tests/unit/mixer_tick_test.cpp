@@ -434,6 +434,38 @@ TEST_F(TickTest, NotPlayingOrNoDeviceReturnsWithTheGuardCleared) {
   EXPECT_EQ(m.playing, 1);
 }
 
+TEST_F(TickTest, StopWhileTheTickWaitsForThePositionLeavesTheRingAlone) {
+  // Stop playback clears the playing flag first; a tick already past its own test must not
+  // write into the ring that the stop is about to fill with the silence pattern.
+  std::memset(m.outputRing, 0x77, m.ringSizeBytes);
+  dev.onPosition = [this] { m.playing = 0; };
+  TickAt(400);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(m.lastPlayPosBytes, 0);
+  EXPECT_EQ(m.readPosBytes[0], 0);
+  EXPECT_EQ(m.outputRing[0], 0x77);
+  EXPECT_EQ(m.tickGuard, 0);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(TickTest, RingReleasedWhileTheTickWaitsForThePositionIsNotWritten) {
+  dev.onPosition = [this] { ReleaseOutputRing(m); };
+  TickAt(400);
+  EXPECT_EQ(m.outputRing, nullptr);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(m.tickGuard, 0);
+}
+
+TEST_F(TickTest, FailedAnswerDuringAStopIsNotReported) {
+  // The stop closes the device while the query is under way; its failure is the stop's doing.
+  dev.onPosition = [this] { m.playing = 0; };
+  dev.positionScript.push_back({DeviceStatus::kInvalidHandle, 0});
+  MixerTick(m);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(timer.kills.empty());
+  EXPECT_EQ(m.tickGuard, 0);
+}
+
 class FailedQueryTest : public TickTest, public ::testing::WithParamInterface<DeviceStatus> {};
 
 TEST_P(FailedQueryTest, KillsTheTimerStopsClosesAndTellsWithTheGuardHeld) {
