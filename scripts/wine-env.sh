@@ -14,7 +14,9 @@
 # Options:
 #   --use-display   use $DISPLAY when it answers, instead of starting Xvfb (falls back to Xvfb)
 #   --use-sound     use the sound server already reachable (pactl info), instead of starting a
-#                   private PulseAudio with a null sink (falls back to the private one)
+#                   private PulseAudio with a null sink (falls back to the private one). The
+#                   private sink is kept running by a silent stream, so that a recording of
+#                   its monitor follows the clock.
 #   --own-display, --own-sound   the defaults, stated explicitly
 #   --prefix DIR    the Wine prefix (default: $MIXORAMA_WINEPREFIX, else $ROOT/build/wineprefix)
 #
@@ -93,6 +95,13 @@ _wine_env_start_pulse() {
   fi
   timeout 10 pactl set-default-sink "$WINE_ENV_SINK_NAME" || return 1
   export MIXORAMA_SINK="$WINE_ENV_SINK_NAME"
+  # An idle null sink renders ahead in blocks of up to 2 s, and its monitor hands them out
+  # late and out of step with the clock: a recording stopped then loses its start or end.
+  # A silent low-latency stream keeps the sink running in small blocks.
+  pacat --playback --device="$WINE_ENV_SINK_NAME" --format=s16le --rate=44100 --channels=2 \
+    --latency-msec=20 --client-name=mixorama-keepalive /dev/zero \
+    >"$WINE_ENV_STATE/keepalive.log" 2>&1 {WINE_ENV_LOCK_FD}>&- &
+  WINE_ENV_KEEPALIVE_PID=$!
 }
 
 # Makes the prefix once; a prefix without the completion mark is half made and made again.
@@ -118,6 +127,7 @@ _wine_env_watchdog() {
   local owner=$1
   while kill -0 "$owner" 2>/dev/null; do sleep 2; done
   timeout 20 wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${WINE_ENV_KEEPALIVE_PID:-}" ]; then kill "$WINE_ENV_KEEPALIVE_PID" 2>/dev/null || true; fi
   if [ -n "${WINE_ENV_PULSE_PID:-}" ]; then kill "$WINE_ENV_PULSE_PID" 2>/dev/null || true; fi
   if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true; fi
   rm -rf "$WINE_ENV_STATE"
@@ -145,6 +155,7 @@ wine_env_down() {
     timeout 20 wineserver -k >/dev/null 2>&1 || true
     timeout 20 wineserver -w >/dev/null 2>&1 || true
   fi
+  _wine_env_end "${WINE_ENV_KEEPALIVE_PID:-}"
   _wine_env_end "${WINE_ENV_PULSE_PID:-}"
   _wine_env_end "${WINE_ENV_XVFB_PID:-}"
   if [ -n "${WINE_ENV_LOCK_FD:-}" ]; then
@@ -163,6 +174,7 @@ wine_env_down() {
     unset XDG_RUNTIME_DIR
   fi
   unset WINE_ENV_WATCHDOG_PID WINE_ENV_WINESERVER_OURS WINE_ENV_PULSE_PID WINE_ENV_XVFB_PID
+  unset WINE_ENV_KEEPALIVE_PID
   unset WINE_ENV_LOCK_FD WINE_ENV_STATE WINE_ENV_SAVED_DISPLAY WINE_ENV_SAVED_XDG
   unset MIXORAMA_WINE_ENV MIXORAMA_SINK PULSE_SERVER
   trap - EXIT INT TERM
