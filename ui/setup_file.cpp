@@ -320,13 +320,15 @@ std::string WriteSetup(const SavedSetup& setup, const std::string& setupPath) {
   line(std::string(kMagic) + " " + std::to_string(kSetupMajorVersion) + "." +
        std::to_string(kSetupMinorVersion));
   line("# Mixorama setup: output rate, then each slot's wave, level (1 to 350),");
-  line("# locked and muted (0 or 1). Paths without a drive are relative to this file.");
+  line("# locked and muted (0 or 1). A path that starts with neither a drive nor a");
+  line("# separator is relative to the folder of this file.");
   line("rate = " + std::to_string(setup.outputRate));
   for (int s = 0; s < kChannelCount; ++s) {
     const SetupSlot& slot = setup.slots[s];
     const std::string prefix = "slot" + std::to_string(s + 1) + ".";
     line("");
-    line(prefix + "path = " + PathForSetup(slot.path, setupPath));
+    const std::string entry = PathForSetup(slot.path, setupPath);
+    line(prefix + "path =" + (entry.empty() ? "" : " " + entry));
     line(prefix + "level = " + std::to_string(slot.level));
     line(prefix + "locked = " + std::to_string(slot.locked));
     line(prefix + "muted = " + std::to_string(slot.muted));

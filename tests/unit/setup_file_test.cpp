@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "engine/mixer.h"
@@ -49,6 +50,10 @@ struct BadCase {
   std::string text;
   std::string message;
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SetupRefusalTest : public ::testing::TestWithParam<BadCase> {};
 
@@ -250,6 +255,10 @@ struct PathCase {
   const char* stored;
 };
 
+void PrintTo(const PathCase& c, std::ostream* os) {
+  *os << c.wave << " in " << c.setup;
+}
+
 class PathForSetupTest : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(PathForSetupTest, StoresBesideAndBelowRelativeOtherwiseAsGiven) {
@@ -320,6 +329,7 @@ TEST(SetupRoundTrip, SavingAndLoadingGivesTheSameSession) {
     const std::string text = WriteSetup(session, w.setup);
     EXPECT_EQ(text.rfind("MIXORAMA-SETUP 1.0\r\n", 0), 0u);
     EXPECT_NE(text.find("slot2.path = drums/snare.wav\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("slot3.path =\r\n"), std::string::npos) << text;  // no trailing blank
     SavedSetup back;
     std::string message;
     ASSERT_TRUE(ParseSetup(text.data(), text.size(), w.setup, back, message)) << message;
