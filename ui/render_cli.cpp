@@ -1,8 +1,5 @@
-// mixorama-render mix --rate R [--slot N FILE]... [--script FILE] --ms T OUT.wav
-//
-// Plays the engine on the virtual device with a scripted performance and writes what the
-// device played as a canonical wave file. Exit codes: 0 written, 1 the output could not be
-// written, 2 bad usage or a bad script line (nothing is written).
+#include "ui/render_cli.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -14,18 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "tools/render/commands.h"
 #include "ui/render_session.h"
 
-namespace {
+namespace mixorama {
 
-using mixorama::RenderRequest;
+namespace {
 
 constexpr char kUsage[] =
     "usage: mixorama-render mix --rate R [--slot N FILE]... [--script FILE] --ms T OUT.wav\n";
 
-int BadUsage(const std::string& why) {
-  std::fprintf(stderr, "mix: %s\n%s", why.c_str(), kUsage);
+int BadUsage(std::FILE* err, const std::string& why) {
+  std::fprintf(err, "mix: %s\n%s", why.c_str(), kUsage);
   return 2;
 }
 
@@ -51,7 +47,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 }  // namespace
 
-int RunMix(int argc, char** argv) {
+int MixCommand(int argc, char** argv, std::FILE* err) {
   RenderRequest request;
   bool haveRate = false;
   bool haveMs = false;
@@ -63,9 +59,10 @@ int RunMix(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--rate") {
       int64_t rate = 0;
-      if (i + 1 >= argc || !ParseInt64(argv[i + 1], rate)) return BadUsage("--rate needs a number");
+      if (i + 1 >= argc || !ParseInt64(argv[i + 1], rate))
+        return BadUsage(err, "--rate needs a number");
       if (rate != 11025 && rate != 22050 && rate != 44100) {
-        return BadUsage("the rate must be 11025, 22050 or 44100");
+        return BadUsage(err, "the rate must be 11025, 22050 or 44100");
       }
       request.rate = static_cast<int32_t>(rate);
       haveRate = true;
@@ -73,40 +70,42 @@ int RunMix(int argc, char** argv) {
     } else if (arg == "--slot") {
       int64_t n = 0;
       if (i + 2 >= argc || !ParseInt64(argv[i + 1], n)) {
-        return BadUsage("--slot needs a slot number and a file");
+        return BadUsage(err, "--slot needs a slot number and a file");
       }
-      if (n < 1 || n > 8) return BadUsage("slot numbers are 1 to 8");
-      if (std::strlen(argv[i + 2]) >= 260) return BadUsage("file names are at most 259 characters");
-      if (usedSlot[n - 1]) return BadUsage("slot " + std::to_string(n) + " is given twice");
+      if (n < 1 || n > 8) return BadUsage(err, "slot numbers are 1 to 8");
+      if (std::strlen(argv[i + 2]) >= 260)
+        return BadUsage(err, "file names are at most 259 characters");
+      if (usedSlot[n - 1]) return BadUsage(err, "slot " + std::to_string(n) + " is given twice");
       usedSlot[n - 1] = true;
       request.slots.emplace_back(static_cast<int>(n - 1), argv[i + 2]);
       i += 2;
     } else if (arg == "--script") {
-      if (i + 1 >= argc) return BadUsage("--script needs a file");
+      if (i + 1 >= argc) return BadUsage(err, "--script needs a file");
       scriptPath = argv[i + 1];
       ++i;
     } else if (arg == "--ms") {
       int64_t ms = 0;
       if (i + 1 >= argc || !ParseInt64(argv[i + 1], ms) || ms < 0) {
-        return BadUsage("--ms needs a whole number of milliseconds, 0 or more");
+        return BadUsage(err, "--ms needs a whole number of milliseconds, 0 or more");
       }
       request.durationMs = ms;
       haveMs = true;
       ++i;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return BadUsage("unknown option " + arg);
+      return BadUsage(err, "unknown option " + arg);
     } else {
-      if (!outPath.empty()) return BadUsage("more than one output file");
+      if (!outPath.empty()) return BadUsage(err, "more than one output file");
       outPath = arg;
     }
   }
-  if (!haveRate) return BadUsage("--rate is missing");
-  if (!haveMs) return BadUsage("--ms is missing");
-  if (outPath.empty()) return BadUsage("the output file is missing");
+  if (!haveRate) return BadUsage(err, "--rate is missing");
+  if (!haveMs) return BadUsage(err, "--ms is missing");
+  if (outPath.empty()) return BadUsage(err, "the output file is missing");
 
-  // The data chunk's size field is 32 bits.
-  const uint64_t frames = mixorama::FramesByTime(request.rate, request.durationMs);
-  if (frames * 4 > 0xFFFFFFFFull - 36) return BadUsage("--ms is too long for one wave file");
+  // The data chunk's size field is 32 bits (about 6.7 hours at 44100 frames a second).
+  if (request.durationMs > 1000000000) return BadUsage(err, "--ms is too long for one wave file");
+  const uint64_t frames = FramesByTime(request.rate, request.durationMs);
+  if (frames * 4 > 0xFFFFFFFFull - 36) return BadUsage(err, "--ms is too long for one wave file");
 
   // Slots are loaded in slot order whatever the order on the command line.
   std::sort(request.slots.begin(), request.slots.end(),
@@ -115,30 +114,29 @@ int RunMix(int argc, char** argv) {
   if (!scriptPath.empty()) {
     std::string text;
     if (!ReadWholeFile(scriptPath, text)) {
-      std::fprintf(stderr, "mix: cannot read the script %s\n", scriptPath.c_str());
+      std::fprintf(err, "mix: cannot read the script %s\n", scriptPath.c_str());
       return 2;
     }
     std::string error;
-    if (!mixorama::ParseScript(text, request.events, error)) {
-      std::fprintf(stderr, "mix: %s: %s\n", scriptPath.c_str(), error.c_str());
+    if (!ParseScript(text, request.events, error)) {
+      std::fprintf(err, "mix: %s: %s\n", scriptPath.c_str(), error.c_str());
       return 2;
     }
   }
 
   std::FILE* out = std::fopen(outPath.c_str(), "wb");
   if (out == nullptr) {
-    std::fprintf(stderr, "mix: cannot create %s\n", outPath.c_str());
+    std::fprintf(err, "mix: cannot create %s\n", outPath.c_str());
     return 1;
   }
-  const std::vector<uint8_t> header =
-      mixorama::WaveHeader(request.rate, static_cast<uint32_t>(frames * 4));
+  const std::vector<uint8_t> header = WaveHeader(request.rate, static_cast<uint32_t>(frames * 4));
   bool writeOk = std::fwrite(header.data(), 1, header.size(), out) == header.size();
-  const uint64_t sent = mixorama::RenderMix(
+  const uint64_t sent = RenderMix(
       request,
       [&](const uint8_t* bytes, size_t count) {
         if (writeOk && std::fwrite(bytes, 1, count, out) != count) writeOk = false;
       },
-      [](const char* text) { std::fprintf(stderr, "%s\n", text); });
+      [err](const char* text) { std::fprintf(err, "%s\n", text); });
   // A render cut short (no engine, device stopped) still yields the frames promised by the
   // header: the rest is silence, as a stopped device leaves the output.
   if (writeOk && sent < frames) {
@@ -152,9 +150,11 @@ int RunMix(int argc, char** argv) {
   }
   if (std::fclose(out) != 0) writeOk = false;
   if (!writeOk) {
-    std::fprintf(stderr, "mix: cannot write %s\n", outPath.c_str());
+    std::fprintf(err, "mix: cannot write %s\n", outPath.c_str());
     std::remove(outPath.c_str());
     return 1;
   }
   return 0;
 }
+
+}  // namespace mixorama

@@ -250,10 +250,12 @@ uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
       ApplyEvent(m, ui, *queue[next].second);
     }
     if (timer.running()) timer.Fire();
+    if (request.afterTick) request.afterTick(k * kTickMs, m);
   }
   device.AdvanceTo(FramesByTime(request.rate, request.durationMs));
   EmitPlayed(m, device, sent, frames);
   for (; next < queue.size(); ++next) ApplyEvent(m, ui, *queue[next].second);
+  if (request.afterTick) request.afterTick(request.durationMs, m);
 
   StopPlayback(m);
   for (int c = 0; c < kChannelCount; ++c) UnloadChannel(m, c);

@@ -17,6 +17,8 @@
 
 namespace mixorama {
 
+struct Mixer;
+
 enum class ScriptVerb { kMove, kLeft, kRight, kSync, kLoad, kUnload };
 
 // One line of a performance script: "TIME VERB ARGS".
@@ -46,6 +48,9 @@ struct RenderRequest {
   std::vector<std::pair<int, std::string>> slots;
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
+  // Called after the tick at each multiple of 50 ms (and once at the end with durationMs),
+  // with the channel table as it stands then; for tests that look at flags and targets.
+  std::function<void(int64_t timeMs, const Mixer& m)> afterTick;
 };
 
 // Frames the device has played by time ms at rate: floor(ms * rate / 1000).
