@@ -1,8 +1,8 @@
 // Fuzz target for the wave loader: the chunk walk, the size checks and the conversion. The
 // first input byte picks the output rate and how the slot is used; the rest is the file.
 // Every input must end either with an active channel whose frames lie inside its sample
-// data, or with exactly one message and an empty slot. Sample memory above 16 MiB is refused
-// (as a full machine would refuse it) so inputs that ask for huge waves stay fast.
+// data, or with exactly one message and an empty slot. Blocks above 1 MiB are refused
+// (as a full machine would refuse them) so inputs that ask for huge waves stay fast.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +14,7 @@ namespace {
 
 using namespace mixorama;
 
-constexpr size_t kMaxBlockBytes = 16u << 20;
+constexpr size_t kMaxBlockBytes = 1u << 20;
 
 void* CappedAlloc(size_t bytes) {
   return bytes > kMaxBlockBytes ? nullptr : DefaultBlockAllocator().allocZeroed(bytes);
