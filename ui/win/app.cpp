@@ -2,8 +2,6 @@
 #include "ui/win/app.h"
 
 #include "engine/mixer.h"
-#include "engine/win/mm_timer.h"
-#include "engine/win/winmm_device.h"
 #include "resources/resource_ids.h"
 #include "ui/win/lamap.h"
 #include "ui/win/princ.h"
@@ -52,6 +50,7 @@ class TFrame {
   const char* title_;
   TPrinc* client_;
   HWND window_ = nullptr;
+  bool fitting_ = false;  // the fit's own move sizes the frame again
 };
 
 bool TFrame::Create(HINSTANCE instance, const char* menuName) {
@@ -115,7 +114,7 @@ LRESULT TFrame::OnCreate() {
 // Makes the client area exactly the panel's outer size, keeping the top-left corner.
 void TFrame::FitToClient() {
   HWND panel = client_->Window();
-  if (panel == nullptr) return;
+  if (panel == nullptr || fitting_) return;
   RECT panelRect;
   RECT client;
   RECT outer;
@@ -125,8 +124,10 @@ void TFrame::FitToClient() {
   const int dx = (panelRect.right - panelRect.left) - (client.right - client.left);
   const int dy = (panelRect.bottom - panelRect.top) - (client.bottom - client.top);
   if (dx == 0 && dy == 0) return;
+  fitting_ = true;
   MoveWindow(window_, outer.left, outer.top, outer.right - outer.left + dx,
              outer.bottom - outer.top + dy, TRUE);
+  fitting_ = false;
 }
 
 // Only windows that still exist are asked: after the panel is gone the frame just closes.
@@ -146,8 +147,11 @@ TApp::TApp(const char* name, HINSTANCE instance, HINSTANCE, const char*, int sho
 
 TApp::~TApp() {
   delete g_princ;  // the panel's teardown
+  g_princ = nullptr;
   delete g_laMap;
+  g_laMap = nullptr;
   delete g_frame;
+  g_frame = nullptr;
 }
 
 void TApp::InitMainWindow() {
@@ -156,10 +160,18 @@ void TApp::InitMainWindow() {
   g_frame = new TFrame(name_.c_str(), g_princ);
 }
 
+bool TApp::CreateMainWindow() {
+  return g_frame->Create(instance_, kFrameMenuName);
+}
+
 int TApp::Run() {
-  if (!g_frame->Create(instance_, kFrameMenuName)) return 1;
+  if (!CreateMainWindow()) return 1;
   ShowWindow(g_frameWindow, showMode_);
   UpdateWindow(g_frameWindow);
+  return MessageLoop();
+}
+
+int TApp::MessageLoop() {
   MSG msg = {};
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -173,21 +185,3 @@ int TApp::Run() {
 }
 
 }  // namespace mixorama
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int) {
-  using namespace mixorama;
-  g_instance = instance;
-  const int showMode = ShowModeForScreenWidth(GetSystemMetrics(SM_CXFULLSCREEN));
-
-  // The engine's platform services live as long as the process.
-  static WinmmDevice device;
-  static MmTimer timer;
-  static WinUi ui;
-  g_mixer.device = &device;
-  g_mixer.timer = &timer;
-  g_mixer.ui = &ui;
-
-  TApp app(kProgramTitle, instance, previous, commandLine, showMode);
-  const int status = app.Run();
-  return status;
-}

@@ -41,6 +41,11 @@ class TApp {
   // Creates and shows the frame, runs the message loop; returns the exit code (0 normally).
   int Run();
 
+  // The parts of Run: the frame window (with the panel set up inside it), then the message
+  // loop with the panel's keyboard handling, until WM_QUIT; returns its exit code.
+  bool CreateMainWindow();
+  int MessageLoop();
+
  private:
   void InitMainWindow();  // panel object, map object, frame object
 

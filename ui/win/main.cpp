@@ -1,0 +1,26 @@
+// Program entry: plugs the platform's services into the engine and runs the application.
+#include <windows.h>
+
+#include "engine/mixer.h"
+#include "engine/win/mm_timer.h"
+#include "engine/win/winmm_device.h"
+#include "ui/win/app.h"
+#include "ui/win/win_ui.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int) {
+  using namespace mixorama;
+  g_instance = instance;
+  const int showMode = ShowModeForScreenWidth(GetSystemMetrics(SM_CXFULLSCREEN));
+
+  // The engine's platform services live as long as the process.
+  static WinmmDevice device;
+  static MmTimer timer;
+  static WinUi ui;
+  g_mixer.device = &device;
+  g_mixer.timer = &timer;
+  g_mixer.ui = &ui;
+
+  TApp app(kProgramTitle, instance, previous, commandLine, showMode);
+  const int status = app.Run();
+  return status;
+}
