@@ -167,6 +167,14 @@ class Program : public ::testing::Test {
 
 // ---- Start-up ----------------------------------------------------------------------------
 
+TEST(ShowMode, SmallScreensGetAMaximisedFrame) {
+  EXPECT_EQ(ShowModeForScreenWidth(0), SW_SHOWMAXIMIZED);
+  EXPECT_EQ(ShowModeForScreenWidth(639), SW_SHOWMAXIMIZED);
+  EXPECT_EQ(ShowModeForScreenWidth(640), SW_SHOWMAXIMIZED);
+  EXPECT_EQ(ShowModeForScreenWidth(641), SW_SHOWNORMAL);
+  EXPECT_EQ(ShowModeForScreenWidth(1024), SW_SHOWNORMAL);
+}
+
 TEST_F(Program, FrameHasItsStyleTitleMenuAndFitsThePanel) {
   ASSERT_TRUE(IsWindow(g_frameWindow));
   char title[64] = "";
