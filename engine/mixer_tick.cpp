@@ -19,6 +19,22 @@ inline int32_t Saturate16(int32_t v) {
   return v > 32767 ? 32767 : (v < -32768 ? -32768 : v);
 }
 
+// Division of a mix magnitude by the gain divisor without a divide instruction per frame. A
+// magnitude is at most 8 * 65536 < 2^20. With r = floor(2^32 / d) + 1 = (2^32 + e) / d,
+// 0 < e <= d, x * r / 2^32 exceeds x / d by x * e / (d * 2^32) < 1 / d when x * d < 2^32,
+// which cannot carry it past the next integer: its floor is floor(x / d). That holds for every
+// divisor up to 4096; the peak, made of such magnitudes, gives at most 16. Larger ones divide.
+constexpr int32_t kLargestReciprocalDivisor = 4096;
+inline uint64_t ReciprocalOf(uint32_t divisor) {
+  return (uint64_t{1} << 32) / divisor + 1;
+}
+inline int32_t QuotientOf(uint32_t magnitude, int32_t divisor, uint64_t reciprocal) {
+  if (divisor > kLargestReciprocalDivisor) {
+    return static_cast<int32_t>(magnitude / static_cast<uint32_t>(divisor));
+  }
+  return static_cast<int32_t>((magnitude * reciprocal) >> 32);
+}
+
 void FailedPositionQuery(Mixer& m) {
   m.timer->Kill(m.timerId);
   m.playing = 0;
@@ -79,6 +95,84 @@ void MixOneFrame(Mixer& m) {
   if (m.writeIndexBytes >= m.ringSizeBytes) m.writeIndexBytes = 0;
 }
 
+void MixFrames(Mixer& m, int32_t frames) {
+  // The channel state lives in locals for the whole run: the ring is written through a byte
+  // pointer, which may alias anything, so fields read through m would be reloaded per frame.
+  struct Lane {
+    const uint8_t* data;
+    int32_t readPos;
+    int32_t length;
+    int32_t volume;
+    int32_t target;
+  };
+  Lane lanes[kChannelCount];
+  int laneChannel[kChannelCount];
+  int laneCount = 0;
+  for (int c = 0; c < kChannelCount; ++c) {
+    if (m.active[c] == 0) continue;
+    lanes[laneCount] = {m.sampleData[c], m.readPosBytes[c], m.lengthBytes[c], m.volume[c],
+                        m.targetVolume[c]};
+    laneChannel[laneCount++] = c;
+  }
+  uint8_t* const ring = m.outputRing;
+  const uint32_t ringSize = m.ringSizeBytes;
+  uint32_t write = m.writeIndexBytes;
+  int32_t peak = m.peakLevel;
+  int32_t cachedDivisor = 0;
+  uint64_t reciprocal = 0;
+
+  for (int32_t f = 0; f < frames; ++f) {
+    // Every offset value is -65536..-1 and every volume 1..350, so each product divided by
+    // 350 is <= 0 and the sums only fall. The sums are kept as magnitudes, each product's
+    // magnitude truncated as '/' truncates the negative product, and the largest partial
+    // magnitude of the frame is the final one: one peak update per frame gives the same peak.
+    uint32_t leftMagnitude = 0;
+    uint32_t rightMagnitude = 0;
+    for (int k = 0; k < laneCount; ++k) {
+      Lane& lane = lanes[k];
+      const uint8_t* frame = lane.data + lane.readPos;
+      const uint32_t v = static_cast<uint32_t>(lane.volume);
+      leftMagnitude += v * static_cast<uint32_t>(-OffsetSample(frame)) / kUnityVolume;
+      rightMagnitude += v * static_cast<uint32_t>(-OffsetSample(frame + 2)) / kUnityVolume;
+      lane.readPos += kFrameBytes;
+      if (lane.readPos >= lane.length) lane.readPos = 0;
+      lane.volume += (lane.volume < lane.target) - (lane.volume > lane.target);
+    }
+    uint8_t* out = ring + write;
+    write += kFrameBytes;
+    if (write >= ringSize) write = 0;
+    if (laneCount == 0) {  // nothing to mix: silence, peak untouched
+      out[0] = out[1] = out[2] = out[3] = 0;
+      continue;
+    }
+    if (static_cast<int32_t>(leftMagnitude) > peak) peak = static_cast<int32_t>(leftMagnitude);
+    if (static_cast<int32_t>(rightMagnitude) > peak) peak = static_cast<int32_t>(rightMagnitude);
+
+    const int32_t divisor = peak / 32000;
+    int32_t leftOut = 0;
+    int32_t rightOut = 0;
+    if (divisor != 0) {
+      if (divisor != cachedDivisor) {
+        cachedDivisor = divisor;
+        reciprocal = ReciprocalOf(static_cast<uint32_t>(divisor));
+      }
+      leftOut = Saturate16(32768 - QuotientOf(leftMagnitude, divisor, reciprocal));
+      rightOut = Saturate16(32768 - QuotientOf(rightMagnitude, divisor, reciprocal));
+    }
+    out[0] = static_cast<uint8_t>(leftOut & 0xFF);
+    out[1] = static_cast<uint8_t>((leftOut >> 8) & 0xFF);
+    out[2] = static_cast<uint8_t>(rightOut & 0xFF);
+    out[3] = static_cast<uint8_t>((rightOut >> 8) & 0xFF);
+  }
+
+  for (int k = 0; k < laneCount; ++k) {
+    m.readPosBytes[laneChannel[k]] = lanes[k].readPos;
+    m.volume[laneChannel[k]] = lanes[k].volume;
+  }
+  m.writeIndexBytes = write;
+  m.peakLevel = peak;
+}
+
 void MixerTick(Mixer& m) {
   if (m.tickGuard != 0) return;
   if (m.live == 0) return;
@@ -114,11 +208,9 @@ void MixerTick(Mixer& m) {
     // Re-checked under the lock: once stop playback has cleared the flag and taken the lock
     // for its silence fill, no tick writes into the ring again.
     if (m.playing != 0 && m.outputRing != nullptr) {
-      int32_t d = PlayedBytesSince(bytesPlayed, m.ringSizeBytes, m.lastPlayPosBytes);
-      while (d > 0) {
-        MixOneFrame(m);
-        d -= kFrameBytes;
-      }
+      const int32_t d = PlayedBytesSince(bytesPlayed, m.ringSizeBytes, m.lastPlayPosBytes);
+      // d / 4 frames, rounded up: a partial frame of progress is mixed whole.
+      MixFrames(m, (d + kFrameBytes - 1) / kFrameBytes);
     }
   }
   m.tickGuard = 0;

@@ -17,8 +17,14 @@ void TimerCallback(void* context);
 void MixerTick(Mixer& m);
 
 // Mixes one frame from the active channels into the ring at the write index and advances
-// every index. Needs the engine lock held and a ring present.
+// every index. Needs the engine lock held and a ring present. The plain reference for
+// MixFrames, which must give the same bytes and the same state.
 void MixOneFrame(Mixer& m);
+
+// Mixes frames frames, exactly as that many MixOneFrame calls would, with the channel state
+// kept in registers for the run (what the tick uses). Needs the engine lock held and a ring
+// present; frames <= 0 mixes nothing.
+void MixFrames(Mixer& m, int32_t frames);
 
 // The tick's frame count from two play positions: bytes from lastPos to pos in a ring of
 // ringSize bytes, as a non-negative count (the tick mixes it rounded up to whole frames).

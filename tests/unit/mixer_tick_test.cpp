@@ -310,6 +310,119 @@ TEST_F(MixFrameTest, LeftAndRightAreMixedApartAndBothRaiseThePeak) {
   EXPECT_EQ(out.right, 0);
 }
 
+// ---- The tick's fast path against the plain frame-by-frame mixing ---------------------------
+
+// Applies the same step of a scripted session to a table: what the GUI thread does between
+// two ticks (loads, unloads, Sync, volume changes) with material that reaches every edge.
+void TwinStep(Mixer& m, uint32_t op, uint32_t arg) {
+  const int c = static_cast<int>(arg % kChannelCount);
+  switch (op % 9) {
+    case 0:
+    case 1: {  // load: lengths 1..97 frames of extremes and ramps, any volume
+      std::vector<StereoSample> frames;
+      const int n = 1 + static_cast<int>(arg % 97);
+      for (int i = 0; i < n; ++i) {
+        const uint32_t x = arg * 2654435761u + static_cast<uint32_t>(i) * 40503u;
+        const int16_t l = (i % 11 == 0) ? -32768 : (i % 13 == 0) ? 32767 : static_cast<int16_t>(x);
+        frames.push_back({l, static_cast<int16_t>(x >> 16)});
+      }
+      InstallChannel(m, c, frames, 1 + static_cast<int32_t>(arg % 350));
+      break;
+    }
+    case 2: {  // unload, as UnloadChannel does it
+      std::lock_guard<std::mutex> hold(m.lock);
+      m.active[c] = 0;
+      m.peakLevel -= 100;
+      break;
+    }
+    case 3:
+      Sync(m);
+      break;
+    case 4:
+    case 5:
+      m.targetVolume[c] = 1 + static_cast<int32_t>((arg >> 8) % 350);
+      break;
+    case 6:
+      m.volume[c] = 1;
+      break;
+    case 7:  // a run of unloads: the peak well below zero
+      m.peakLevel -= static_cast<int32_t>(arg % 5000);
+      break;
+    default:  // a peak far above anything mixed: large divisors
+      m.peakLevel = static_cast<int32_t>(arg % 4) == 0 ? 0x3FFFFFFF : 32000 * (1 + arg % 40);
+      break;
+  }
+}
+
+class FastPathTwinTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(FastPathTwinTest, SameBytesAndSameStateAsFrameByFrame) {
+  Mixer fast;
+  Mixer plain;
+  for (Mixer* m : {&fast, &plain}) {
+    m->outputRing = static_cast<uint8_t*>(m->allocator.allocZeroed(m->ringSizeBytes));
+    ASSERT_NE(m->outputRing, nullptr);
+  }
+  uint32_t seed = GetParam();
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 400; ++round) {
+    const uint32_t op = next();
+    const uint32_t arg = next();
+    TwinStep(fast, op, arg);
+    TwinStep(plain, op, arg);
+    const int32_t frames = static_cast<int32_t>(next() % 900);
+    {
+      std::lock_guard<std::mutex> hold(fast.lock);
+      MixFrames(fast, frames);
+    }
+    {
+      std::lock_guard<std::mutex> hold(plain.lock);
+      for (int32_t f = 0; f < frames; ++f) MixOneFrame(plain);
+    }
+    ASSERT_EQ(std::memcmp(fast.outputRing, plain.outputRing, fast.ringSizeBytes), 0)
+        << "round " << round;
+    ASSERT_EQ(fast.writeIndexBytes, plain.writeIndexBytes) << "round " << round;
+    ASSERT_EQ(fast.peakLevel, plain.peakLevel) << "round " << round;
+    for (int c = 0; c < kChannelCount; ++c) {
+      ASSERT_EQ(fast.readPosBytes[c], plain.readPosBytes[c]) << "round " << round << " ch " << c;
+      ASSERT_EQ(fast.volume[c], plain.volume[c]) << "round " << round << " ch " << c;
+    }
+  }
+}
+
+TEST(FastPathTest, QuotientIsExactForADivisorFarAboveAnyMixedPeak) {
+  // Magnitude 339999 over divisor 20000 is 16.99995: a rounded reciprocal would give 17.
+  for (const bool useFastPath : {true, false}) {
+    Mixer m;
+    m.outputRing = static_cast<uint8_t*>(m.allocator.allocZeroed(m.ringSizeBytes));
+    for (int c = 0; c < 5; ++c) InstallChannel(m, c, Both({-32768}), kUnityVolume);
+    InstallChannel(m, 5, Both({32768 - 12319}), kUnityVolume);
+    m.peakLevel = 20000 * 32000;
+    if (useFastPath) {
+      MixFrames(m, 1);
+    } else {
+      MixOneFrame(m);
+    }
+    EXPECT_EQ(RingFrame(m, 0).left, 32768 - 16) << (useFastPath ? "fast" : "plain");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, FastPathTwinTest, ::testing::Values(1u, 2u, 77u, 1234567u));
+
+TEST(FastPathTest, ZeroOrNegativeFrameCountMixesNothing) {
+  Mixer m;
+  m.outputRing = static_cast<uint8_t*>(m.allocator.allocZeroed(m.ringSizeBytes));
+  InstallChannel(m, 0, Ramp(5), kUnityVolume);
+  MixFrames(m, 0);
+  MixFrames(m, -3);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(m.readPosBytes[0], 0);
+  EXPECT_EQ(m.peakLevel, 0);
+}
+
 // ---- The tick against a scripted device ------------------------------------------------------
 
 class TickTest : public ::testing::Test {
