@@ -96,23 +96,19 @@ void MixOneFrame(Mixer& m) {
 }
 
 void MixFrames(Mixer& m, int32_t frames) {
-  // The channel state lives in locals for the whole run: the ring is written through a byte
-  // pointer, which may alias anything, so fields read through m would be reloaded per frame.
-  struct Lane {
-    const uint8_t* data;
-    int32_t readPos;
-    int32_t length;
-    int32_t volume;
-    int32_t target;
-  };
-  Lane lanes[kChannelCount];
-  int laneChannel[kChannelCount];
-  int laneCount = 0;
+  // Every offset value is -65536..-1 and every volume 1..350, so each product divided by 350
+  // is <= 0 and a frame's sums only fall as channels are added. The sums are kept as
+  // magnitudes (each product's magnitude truncated as '/' truncates the negative product),
+  // and the largest partial magnitude of a frame is its final one: the peak needs only the
+  // finished sums. So the frames are mixed a block at a time, channel by channel with each
+  // channel's state in registers, then peak, divisor and output go frame by frame.
+  constexpr int32_t kBlockFrames = 256;
+  uint32_t leftMagnitude[kBlockFrames];
+  uint32_t rightMagnitude[kBlockFrames];
+  int channels[kChannelCount];
+  int channelCount = 0;
   for (int c = 0; c < kChannelCount; ++c) {
-    if (m.active[c] == 0) continue;
-    lanes[laneCount] = {m.sampleData[c], m.readPosBytes[c], m.lengthBytes[c], m.volume[c],
-                        m.targetVolume[c]};
-    laneChannel[laneCount++] = c;
+    if (m.active[c] != 0) channels[channelCount++] = c;
   }
   uint8_t* const ring = m.outputRing;
   const uint32_t ringSize = m.ringSizeBytes;
@@ -121,53 +117,76 @@ void MixFrames(Mixer& m, int32_t frames) {
   int32_t cachedDivisor = 0;
   uint64_t reciprocal = 0;
 
-  for (int32_t f = 0; f < frames; ++f) {
-    // Every offset value is -65536..-1 and every volume 1..350, so each product divided by
-    // 350 is <= 0 and the sums only fall. The sums are kept as magnitudes, each product's
-    // magnitude truncated as '/' truncates the negative product, and the largest partial
-    // magnitude of the frame is the final one: one peak update per frame gives the same peak.
-    uint32_t leftMagnitude = 0;
-    uint32_t rightMagnitude = 0;
-    for (int k = 0; k < laneCount; ++k) {
-      Lane& lane = lanes[k];
-      const uint8_t* frame = lane.data + lane.readPos;
-      const uint32_t v = static_cast<uint32_t>(lane.volume);
-      leftMagnitude += v * static_cast<uint32_t>(-OffsetSample(frame)) / kUnityVolume;
-      rightMagnitude += v * static_cast<uint32_t>(-OffsetSample(frame + 2)) / kUnityVolume;
-      lane.readPos += kFrameBytes;
-      if (lane.readPos >= lane.length) lane.readPos = 0;
-      lane.volume += (lane.volume < lane.target) - (lane.volume > lane.target);
-    }
-    uint8_t* out = ring + write;
-    write += kFrameBytes;
-    if (write >= ringSize) write = 0;
-    if (laneCount == 0) {  // nothing to mix: silence, peak untouched
-      out[0] = out[1] = out[2] = out[3] = 0;
-      continue;
-    }
-    if (static_cast<int32_t>(leftMagnitude) > peak) peak = static_cast<int32_t>(leftMagnitude);
-    if (static_cast<int32_t>(rightMagnitude) > peak) peak = static_cast<int32_t>(rightMagnitude);
-
-    const int32_t divisor = peak / 32000;
-    int32_t leftOut = 0;
-    int32_t rightOut = 0;
-    if (divisor != 0) {
-      if (divisor != cachedDivisor) {
-        cachedDivisor = divisor;
-        reciprocal = ReciprocalOf(static_cast<uint32_t>(divisor));
+  for (int32_t done = 0; done < frames;) {
+    const int32_t n = frames - done < kBlockFrames ? frames - done : kBlockFrames;
+    done += n;
+    for (int32_t i = 0; i < n; ++i) leftMagnitude[i] = rightMagnitude[i] = 0;
+    for (int k = 0; k < channelCount; ++k) {
+      const int c = channels[k];
+      const uint8_t* const data = m.sampleData[c];
+      const int32_t length = m.lengthBytes[c];
+      const int32_t target = m.targetVolume[c];
+      int32_t readPos = m.readPosBytes[c];
+      int32_t volume = m.volume[c];
+      // Runs that neither cross the wave's end nor change the volume have a plain loop.
+      for (int32_t i = 0; i < n;) {
+        int32_t run = (length - readPos) / kFrameBytes;  // frames up to the wave's end
+        if (run < 1) run = 1;
+        if (run > n - i) run = n - i;
+        const int32_t rampFrames = volume < target ? target - volume : volume - target;
+        const uint8_t* frame = data + readPos;
+        if (rampFrames != 0) {
+          if (run > rampFrames) run = rampFrames;
+          const int32_t step = volume < target ? 1 : -1;
+          for (int32_t j = i; j < i + run; ++j, frame += kFrameBytes) {
+            const auto v = static_cast<uint32_t>(volume);
+            leftMagnitude[j] += v * static_cast<uint32_t>(-OffsetSample(frame)) / kUnityVolume;
+            rightMagnitude[j] += v * static_cast<uint32_t>(-OffsetSample(frame + 2)) / kUnityVolume;
+            volume += step;
+          }
+        } else {
+          const auto v = static_cast<uint32_t>(volume);
+          for (int32_t j = i; j < i + run; ++j, frame += kFrameBytes) {
+            leftMagnitude[j] += v * static_cast<uint32_t>(-OffsetSample(frame)) / kUnityVolume;
+            rightMagnitude[j] += v * static_cast<uint32_t>(-OffsetSample(frame + 2)) / kUnityVolume;
+          }
+        }
+        i += run;
+        readPos += run * kFrameBytes;
+        if (readPos >= length) readPos = 0;
       }
-      leftOut = Saturate16(32768 - QuotientOf(leftMagnitude, divisor, reciprocal));
-      rightOut = Saturate16(32768 - QuotientOf(rightMagnitude, divisor, reciprocal));
+      m.readPosBytes[c] = readPos;
+      m.volume[c] = volume;
     }
-    out[0] = static_cast<uint8_t>(leftOut & 0xFF);
-    out[1] = static_cast<uint8_t>((leftOut >> 8) & 0xFF);
-    out[2] = static_cast<uint8_t>(rightOut & 0xFF);
-    out[3] = static_cast<uint8_t>((rightOut >> 8) & 0xFF);
-  }
 
-  for (int k = 0; k < laneCount; ++k) {
-    m.readPosBytes[laneChannel[k]] = lanes[k].readPos;
-    m.volume[laneChannel[k]] = lanes[k].volume;
+    for (int32_t i = 0; i < n; ++i) {
+      uint8_t* out = ring + write;
+      write += kFrameBytes;
+      if (write >= ringSize) write = 0;
+      if (channelCount == 0) {  // nothing to mix: silence, peak untouched
+        out[0] = out[1] = out[2] = out[3] = 0;
+        continue;
+      }
+      const auto left = static_cast<int32_t>(leftMagnitude[i]);
+      const auto right = static_cast<int32_t>(rightMagnitude[i]);
+      if (left > peak) peak = left;
+      if (right > peak) peak = right;
+      const int32_t divisor = peak / 32000;
+      int32_t leftOut = 0;
+      int32_t rightOut = 0;
+      if (divisor != 0) {
+        if (divisor != cachedDivisor) {
+          cachedDivisor = divisor;
+          reciprocal = ReciprocalOf(static_cast<uint32_t>(divisor));
+        }
+        leftOut = Saturate16(32768 - QuotientOf(leftMagnitude[i], divisor, reciprocal));
+        rightOut = Saturate16(32768 - QuotientOf(rightMagnitude[i], divisor, reciprocal));
+      }
+      out[0] = static_cast<uint8_t>(leftOut & 0xFF);
+      out[1] = static_cast<uint8_t>((leftOut >> 8) & 0xFF);
+      out[2] = static_cast<uint8_t>(rightOut & 0xFF);
+      out[3] = static_cast<uint8_t>((rightOut >> 8) & 0xFF);
+    }
   }
   m.writeIndexBytes = write;
   m.peakLevel = peak;
