@@ -86,6 +86,25 @@ void BM_MixerTick(benchmark::State& state) {
 }
 BENCHMARK(BM_MixerTick)->Unit(benchmark::kMicrosecond);
 
+// A harder tick: every wave 37 frames long (a wrap every 37 frames) and every target moved to
+// the other end of the range before each tick, so every channel ramps all through it.
+void BM_MixerTickShortWavesRamping(benchmark::State& state) {
+  Mixer m;
+  TickClockDevice dev;
+  SetUpTable(m, dev);
+  for (int c = 0; c < kChannelCount; ++c) m.lengthBytes[c] = 37 * 4;
+  int32_t target = 350;
+  for (auto _ : state) {
+    target = target == 350 ? 1 : 350;
+    for (int c = 0; c < kChannelCount; ++c) m.targetVolume[c] = target;
+    MixerTick(m);
+    benchmark::DoNotOptimize(m.outputRing);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kTickFrames);
+}
+BENCHMARK(BM_MixerTickShortWavesRamping)->Unit(benchmark::kMicrosecond);
+
 // The plain one-frame-at-a-time mixing that the tick's fast path must match byte for byte.
 void BM_ReferenceFrameByFrame(benchmark::State& state) {
   Mixer m;
