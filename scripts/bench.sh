@@ -14,3 +14,6 @@ for src in "$ROOT"/tests/bench/bench_*.cpp; do
   echo "=== $name"
   "$B/tests/bench/$name" "$@"
 done
+# The renderer against sox -m on the same eight files (a whole-process comparison).
+echo "=== bench-render"
+bash "$ROOT/scripts/bench-render.sh"
