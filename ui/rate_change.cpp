@@ -62,19 +62,14 @@ void ApplySetup(Mixer& m, const SavedSetup& setup, RateChangeUi& panel) {
 
     // A muted slot sounds at the lowest gain, as muting from the map leaves it.
     const int32_t level = slot.muted != 0 ? 1 : slot.level;
-    {
-      std::lock_guard<std::mutex> hold(m.lock);
-      m.targetVolume[s] = level;
-    }
     m.locked[s] = slot.locked;
     m.muted[s] = slot.muted;
     if (m.ui != nullptr) m.ui->DrawSlotSquare(s);
-    if (slot.locked != 0) {
-      // Drawing while the mouse is over the map takes the target from the cursor, even for a
-      // locked slot; the saved level is what this lock stands for.
-      std::lock_guard<std::mutex> hold(m.lock);
-      m.targetVolume[s] = level;
-    }
+    // Drawing takes the target from the cursor while the map-hover flag is set, and that flag
+    // can outlive the mouse's stay over the map (the dialog took the capture). The saved
+    // level is what the file stands for; the next move over the map drives free slots again.
+    std::lock_guard<std::mutex> hold(m.lock);
+    m.targetVolume[s] = level;
   }
 
   if (rateChanged && wasPlaying) {

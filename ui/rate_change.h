@@ -30,8 +30,9 @@ void ApplyOutputRate(Mixer& m, int32_t rate, RateChangeUi& panel);
 // Puts a parsed setup in force without asking anything: the rate as ApplyOutputRate does
 // when it differs from the one in force; then for every slot, in order, either the No Wave
 // steps (no path) or a load of its wave (the loader reports a wave that fails, and that slot
-// ends empty) followed by its level, lock and mute. Playback is left as it was: running on
-// if the rate stayed, started again after a rate change if it was on before.
+// ends empty) followed by its lock and mute, a redrawn square and its level (the level is set
+// last, so it holds even when drawing takes targets from the cursor). Playback is left as it was:
+// running on if the rate stayed, started again after a rate change if it was on before.
 void ApplySetup(Mixer& m, const SavedSetup& setup, RateChangeUi& panel);
 
 }  // namespace mixorama

@@ -201,6 +201,31 @@ TEST_F(RateChangeTest, SetupAtTheSameRateLoadsWhilePlaybackGoesOn) {
   EXPECT_EQ(squaresOfSlot0, 2);
 }
 
+// A map whose hover flag is still set after a dialog took the capture: drawing a square sets
+// the target from a cursor far from every slot point.
+class StaleHoverUi : public RecordingUi {
+ public:
+  Mixer* m = nullptr;
+  void DrawSlotSquare(int slot) override {
+    RecordingUi::DrawSlotSquare(slot);
+    if (m->muted[slot] == 0) m->targetVolume[slot] = 1;
+  }
+};
+
+TEST_F(RateChangeTest, SavedLevelsSurviveDrawingWhileTheHoverFlagIsStale) {
+  StaleHoverUi stale;
+  stale.m = &m;
+  m.ui = &stale;
+  SavedSetup setup;
+  setup.outputRate = m.outputRate;
+  setup.slots[0] = {folder + "A.WAV", 160, 0, 0};
+  setup.slots[1] = {folder + "B.WAV", 250, 1, 0};
+  ApplySetup(m, setup, panel);
+  EXPECT_EQ(m.targetVolume[0], 160);
+  EXPECT_EQ(m.targetVolume[1], 250);
+  EXPECT_TRUE(CaptureSetup(m, "") == setup);
+}
+
 TEST_F(RateChangeTest, SetupAtAnotherRateRestartsPlaybackThatWasOn) {
   Load(0, "A.WAV");
   Play();

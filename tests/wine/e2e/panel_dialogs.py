@@ -59,15 +59,20 @@ def window_gone(title, timeout=30.0):
     return False
 
 
-def choose_file(s, title, name, timeout=30.0):
+def enter_name(title, name, timeout=30.0):
     """Waits for the common dialog titled title, types name into its file-name field and
-    presses Enter; returns True once the dialog has closed."""
+    presses Enter."""
     wid = find_window(title, timeout)
     require(wid is not None, "the dialog %r opens" % title)
     time.sleep(0.5)  # let the dialog take the keyboard focus it asks for
     _xdotool("windowfocus", wid)
     _xdotool("type", "--delay", "30", name)
     _xdotool("key", "Return")
+
+
+def choose_file(s, title, name, timeout=30.0):
+    """enter_name, then True once the dialog has closed."""
+    enter_name(title, name, timeout)
     return window_gone(title, timeout)
 
 
