@@ -42,6 +42,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import wave
 
@@ -211,39 +212,65 @@ class Audio:
             t += step
         return None
 
-    def period(self, t1, t2, min_lag, max_lag, step=0.005):
-        """Loop period by autocorrelation of the envelope over [t1, t2): the shortest lag whose
-        normalised correlation is within 0.02 of the best one, refined with a finer envelope.
-        Returns (period seconds, correlation at it)."""
+    def _match(self, i_ref, i_seg, n, span):
+        """Sample offset d within +-span at which samples[i_ref + d:] best matches
+        samples[i_seg:] over n samples. The search uses the first 0.5 s; the correlation
+        returned is over all n samples at the offset found."""
+        probe = min(n, self.rate // 2)
+        seg = self.samples[i_seg:i_seg + probe]
+        best = (None, -2.0)
+        for d in range(-span, span + 1):
+            a = i_ref + d
+            if a < 0 or a + n > len(self.samples):
+                continue
+            c = _ncc(self.samples[a:a + probe], seg)
+            if c > best[1]:
+                best = (d, c)
+        if best[0] is None:
+            return None, 0.0
+        a = i_ref + best[0]
+        return best[0], _ncc(self.samples[a:a + n], self.samples[i_seg:i_seg + n])
+
+    def period(self, t1, t2, min_lag, max_lag, step=0.005, span=0.04):
+        """Loop period of the sound over [t1, t2): the shortest lag whose envelope
+        autocorrelation is within 0.02 of the best one, refined to the sample on the waveform
+        within +-span seconds. Returns (period seconds, waveform correlation at it)."""
         env_ = self.envelope(t1, t2, step)
         corr = _autocorr(env_, int(min_lag / step), int(max_lag / step))
         if not corr:
             return None, 0.0
         best = max(c for _, c in corr)
         lag = next(l for l, c in corr if c >= best - 0.02)
-        # Refine to 1 ms around the coarse lag.
-        fine = 0.001
-        env_f = self.envelope(t1, t2, fine)
-        centre = int(lag * step / fine)
-        corr_f = _autocorr(env_f, centre - 10, centre + 10)
-        lag_f, c_f = max(corr_f, key=lambda lc: lc[1])
-        return lag_f * fine, c_f
+        i = int(t1 * self.rate)
+        centre = int(lag * step * self.rate)
+        n = int((t2 - t1) * self.rate) - centre - int(span * self.rate) - 1
+        if n <= 0:
+            return None, 0.0
+        # Compare the stretch from t1 with the stretch one period later.
+        d, c = self._match(i + centre, i, n, int(span * self.rate))
+        if d is None:
+            return None, 0.0
+        return (centre + d) / float(self.rate), c
 
-    def shift(self, ref_t1, t1, length, max_lag, step=0.005):
-        """Lag in [0, max_lag) at which the envelope from t1 best matches the envelope from
-        ref_t1 (both length seconds long, the first taken from ref_t1 + lag). Returns
-        (lag seconds, correlation, correlation at lag 0)."""
+    def shift(self, ref_t1, t1, length, max_lag, step=0.005, span=0.04):
+        """Lag in [0, max_lag) at which the sound from t1 best matches the sound from
+        ref_t1 + lag (length seconds of each): found on the envelopes, then refined to the
+        sample on the waveforms within +-span seconds. The loop repeats sample for sample, so
+        the waveform correlation at the right lag is close to 1.
+        Returns (lag seconds, waveform correlation there)."""
         b = self.envelope(t1, t1 + length, step)
         a = self.envelope(ref_t1, ref_t1 + length + max_lag, step)
         best = (0, -2.0)
-        c0 = None
         for lag in range(0, int(max_lag / step)):
             c = _ncc(a[lag:lag + len(b)], b)
-            if lag == 0:
-                c0 = c
             if c > best[1]:
                 best = (lag, c)
-        return best[0] * step, best[1], c0
+        i_ref = int((ref_t1 + best[0] * step) * self.rate)
+        d, c = self._match(i_ref, int(t1 * self.rate), int(length * self.rate),
+                           int(span * self.rate))
+        if d is None:
+            return None, 0.0
+        return (i_ref + d) / float(self.rate) - ref_t1, c
 
     def save_wav(self, path):
         with wave.open(path, "wb") as w:
@@ -291,8 +318,11 @@ class Screenshot:
         return tuple(self.rgb[i:i + 3])
 
     def crop(self, left, top, right, bottom, path, colors=None):
+        """Saves a part of the screen; the black desktop around it is trimmed off (without a
+        window manager there is no title bar, only desktop where it would be)."""
         cmd = ["convert", self.png, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top,
-                                                                left, top), "+repage"]
+                                                                left, top), "+repage",
+               "-bordercolor", "black", "-border", "1", "-trim", "+repage"]
         if colors:
             cmd += ["-colors", str(colors)]
         subprocess.run(cmd + [path], check=True, timeout=60)
@@ -372,7 +402,7 @@ class Session:
                 f.write(data)
         self.move_cursor_away()
         self.started = time.time()
-        self.proc = subprocess.Popen(["wine", EXE], cwd=self.dir,
+        self.proc = subprocess.Popen(["wine", EXE], cwd=self.dir, stdin=subprocess.DEVNULL,
                                      stdout=open(os.path.join(self.dir, "program.log"), "w"),
                                      stderr=subprocess.STDOUT, start_new_session=True)
         log("started %s in %s" % (EXE, self.dir))
@@ -384,8 +414,19 @@ class Session:
             check(box == (TITLE_AT_START, want),
                   "start-up box reads %r captioned %r (got %r)" % (want, TITLE_AT_START, box))
             self.answer(box[1], "ok")
-        require(self.driver_ok("wait-frame", "30000", timeout=60), "the main frame appears")
+        t = time.time()
+        rc, _ = self.driver("wait-frame", "30000", timeout=90)
+        if rc != 0:
+            self._diagnose_start(time.time() - t)
+        require(rc == 0, "the main frame appears")
+        figure("start to frame shown", time.time() - self.started, "s")
         return self
+
+    def _diagnose_start(self, waited):
+        log("  frame not found after %.1f s; program %s" % (
+            waited, "running" if self.alive() else "ended with %r" % self.proc.poll()))
+        rc, out = self.driver("boxes", timeout=30)
+        log("  message boxes (driver rc %d): %r" % (rc, out))
 
     def __exit__(self, exc_type, exc, tb):
         if exc is not None and not isinstance(exc, ScenarioError):
@@ -412,20 +453,27 @@ class Session:
     def move_cursor_away(self):
         """Puts the X cursor in the screen's bottom-right corner, outside the program."""
         subprocess.run(["xdotool", "mousemove", "1000", "740"], timeout=20,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
 
     # -- the driver ------------------------------------------------------------------------
 
     def driver(self, *args, timeout=60, quiet=False):
         """Runs the driver; returns (exit code, stdout). quiet: no log of its complaints."""
-        try:
-            r = subprocess.run(["wine", DRIVER] + [str(a) for a in args], capture_output=True,
-                               timeout=timeout)
-        except subprocess.TimeoutExpired:
-            log("  driver timed out: %s" % " ".join(map(str, args)))
-            return 124, ""
-        out = r.stdout.decode("latin-1").replace("\r\n", "\n")
-        err = r.stderr.decode("latin-1").strip()
+        # Output goes to files, not pipes: a wine process may start the prefix's services
+        # (wineserver, explorer), which inherit its output handles and keep a pipe open
+        # long after the driver ended.
+        with tempfile.TemporaryFile() as fout, tempfile.TemporaryFile() as ferr:
+            try:
+                r = subprocess.run(["wine", DRIVER] + [str(a) for a in args], stdout=fout,
+                                   stderr=ferr, stdin=subprocess.DEVNULL, timeout=timeout)
+            except subprocess.TimeoutExpired:
+                log("  driver timed out: %s" % " ".join(map(str, args)))
+                return 124, ""
+            fout.seek(0)
+            ferr.seek(0)
+            out = fout.read().decode("latin-1").replace("\r\n", "\n")
+            err = ferr.read().decode("latin-1").strip()
         if r.returncode != 0 and err and not quiet:
             log("  driver: " + err.replace("\r", ""))
         return r.returncode, out
