@@ -40,6 +40,8 @@
 //   key VK                   presses and releases a virtual key
 //   pixel X Y                prints the screen's pixel at the map's (X, Y) as RRGGBB
 //   menu-rect                prints "L T R B" of the visible pop-up menu, or fails
+//   focus                    prints the control id of the window with the keyboard focus in
+//                            the program's GUI thread (0 when it has no id, -1 when none)
 //   sleep MS                 waits
 //   now                      prints the epoch time in seconds (with fractions)
 //   cursor                   prints the cursor position in map client pixels
@@ -443,6 +445,17 @@ int Run(char** argv, int count) {
     RECT r;
     GetWindowRect(menu, &r);
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  if (cmd == "focus") {
+    if (!NeedProgram(f)) return 1;
+    GUITHREADINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(f.frame, nullptr), &info)) {
+      return Fail("GetGUIThreadInfo failed"), 1;
+    }
+    std::printf("%d\n", info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : -1);
     return 0;
   }
   if (cmd == "sleep" && need(1)) {
