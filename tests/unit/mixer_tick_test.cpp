@@ -732,5 +732,76 @@ TEST(ChunkedTickTest, OneLargeTickAndManySmallOnesPlayTheSameBytes) {
   EXPECT_TRUE(anyNonZero);
 }
 
+// ---- The virtual device's end of loops, and a mono card ---------------------------------------
+
+struct VirtualSession {
+  explicit VirtualSession(const VirtualDevice::Options& options) : dev(options) {
+    m.device = &dev;
+    m.timer = &timer;
+    m.engineReady = EngineInit(m);
+    InstallChannel(m, 0, Ramp(333), kUnityVolume);
+    m.mapHover = 1;
+  }
+  VirtualDevice dev;
+  ManualTimer timer;
+  Mixer m;
+};
+
+TEST(VirtualDeviceTickTest, AfterTheLastLoopThePositionStandsAndNothingIsMixed) {
+  VirtualSession s(VirtualDevice::Options{});
+  ASSERT_EQ(s.m.engineReady, 1);
+  s.m.loopBuffer.loops = 2;  // instead of about 29 days
+  StartPlayback(s.m);
+  const uint64_t ringFrames = s.m.ringSizeBytes / 4;
+  s.dev.AdvanceTo(ringFrames - 100);
+  s.timer.Fire();
+  s.dev.AdvanceTo(2 * ringFrames - 200);
+  s.timer.Fire();
+  s.dev.AdvanceTo(ringFrames * 5);  // plays only up to the end of the second loop
+  EXPECT_EQ(s.dev.framesPlayed(), ringFrames * 2);
+  s.timer.Fire();
+  EXPECT_EQ(s.m.writeIndexBytes, 0u);  // mixed up to the loop's end, the ring's start
+  EXPECT_EQ(s.m.readPosBytes[0], static_cast<int32_t>(2 * ringFrames % 333 * 4));
+  const int32_t atEnd = s.m.readPosBytes[0];
+  for (int i = 0; i < 3; ++i) {
+    s.dev.AdvanceTo(ringFrames * 9);
+    s.timer.Fire();
+  }
+  EXPECT_EQ(s.m.readPosBytes[0], atEnd);
+  EXPECT_EQ(s.m.writeIndexBytes, 0u);
+  EXPECT_EQ(s.m.playing, 1);
+}
+
+TEST(VirtualDeviceTickTest, MonoCardPlaysTheStereoRingAsSuccessiveSamples) {
+  VirtualDevice::Options mono;
+  mono.caps = DeviceCaps{0xFFFFF, 1};
+  VirtualSession s(mono);
+  ASSERT_EQ(s.m.engineReady, 1);
+  ASSERT_EQ(s.m.format.blockAlign, 2);
+  StartPlayback(s.m);
+  // Odd sample counts: positions that are not whole stereo frames.
+  uint64_t samples = 0;
+  for (int i = 0; i < 200; ++i) {
+    samples += 1 + (static_cast<uint64_t>(i) * 37) % 301;
+    s.dev.AdvanceTo(samples);
+    s.timer.Fire();
+    ASSERT_LT(s.m.writeIndexBytes, s.m.ringSizeBytes);
+    ASSERT_EQ(s.m.writeIndexBytes % 4, 0u);
+    ASSERT_EQ(static_cast<uint64_t>(s.m.lastPlayPosBytes), samples * 2 % s.m.ringSizeBytes);
+  }
+  // The mix is heard, one stereo frame as two successive samples. A position that stops
+  // between two samples of a frame has the whole frame mixed, its second half before it is
+  // played: the write index runs ahead of the play position by the half frames rounded up.
+  const std::vector<uint8_t>& played = s.dev.played();
+  ASSERT_EQ(played.size(), samples * 2);
+  bool sawMix = false;
+  for (uint64_t n = s.m.ringSizeBytes / 2; n < samples; ++n) {
+    const auto v = static_cast<int16_t>(played[2 * n] | (played[2 * n + 1] << 8));
+    ASSERT_LE(v < 0 ? -v : v, 333) << "sample " << n;  // only ramp values and silence
+    sawMix = sawMix || v != 0;
+  }
+  EXPECT_TRUE(sawMix);
+}
+
 }  // namespace
 }  // namespace mixorama
