@@ -124,6 +124,15 @@ def scenario():
         check(again is not None and read(again) == saved,
               "saving the loaded session gives the same file")
 
+        # A name of no file: the open dialog accepts it, the file error box names it.
+        require(load_setup(s, "NOFILE.ST"), "the open dialog accepts a name of no file")
+        box = s.wait_box("File Error", 10000)
+        check(box is not None and box[0].upper().endswith("\\NOFILE.ST"),
+              "the file error box is captioned with the file's path (got %r)" % (box,))
+        if box is not None:
+            s.answer("File Error", "ok")
+        check(pd.labels(s) == LABELS, "a missing file changes nothing")
+
         # A broken file and a foreign file: one message each, nothing changes.
         with open(os.path.join(s.dir, "BROKEN.ST"), "wb") as f:
             f.write(b"MIXORAMA-SETUP 1.0\r\nrate = 12345\r\nend\r\n")
@@ -150,6 +159,19 @@ def scenario():
             require(load_setup(s, "session.st"), "the open dialog closes")
             check(s.driver("no-box", 1500)[0] == 0,
                   "a read-only setup file loads without a message")
+            # Saving over it fails; the file keeps its content and no stray file is left.
+            s.command(pd.CMD_SAVE_SETUP)
+            pd.enter_name("Save Setup", os.path.basename(path))
+            s.answer("*", "yes", 10000)  # the replace question
+            pd.window_gone("Save Setup")
+            box = s.wait_box("*", 10000)
+            check(box == (e2e.TITLE_AT_START, "Error writing the setup file"),
+                  "a failed save says so (got %r)" % (box,))
+            if box is not None:
+                s.answer(box[1], "ok")
+            check(read(path) == saved, "the failed save left the file as it was")
+            strays = [f for f in os.listdir(s.dir) if f.lower().endswith(".tmp")]
+            check(strays == [], "no temporary file is left behind (got %r)" % strays)
         finally:
             if immutable:
                 subprocess.run(["chattr", "-i", path], timeout=20)
