@@ -44,8 +44,9 @@ inline constexpr int32_t kFrameBytes = 4;
 inline constexpr int32_t kInitialOutputRate = 11025;
 
 // The program title, caption of its message boxes. 0xB0 is the degree sign in code page 1252.
-inline constexpr char kProgramTitle[] = "Mixorama V\xB0"
-                                        "1.00";
+inline constexpr char kProgramTitle[] =
+    "Mixorama V\xB0"
+    "1.00";
 
 // The start-up set of slot names, channels 0 to 7 (slots 1 and 6 share a file).
 extern const char* const kStartupSet[kChannelCount];
@@ -64,18 +65,21 @@ struct Mixer {
   void* sampleMemory[kChannelCount] = {};    // non-null exactly while the slot holds a wave
   int32_t volume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};        // 1..350
   int32_t targetVolume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};  // 1..350
-  int32_t locked[kChannelCount] = {};  // GUI thread only
-  int32_t muted[kChannelCount] = {};   // GUI thread only
-  int32_t active[kChannelCount] = {};  // the tick mixes this channel
+  int32_t locked[kChannelCount] = {};                              // GUI thread only
+  int32_t muted[kChannelCount] = {};                               // GUI thread only
+  int32_t active[kChannelCount] = {};                              // the tick mixes this channel
   char slotName[kChannelCount][kPathBytes] = {};
 
   // ---- Engine-wide state -----------------------------------------------------------------
-  int32_t outputRate = kInitialOutputRate;                        // 11025, 22050 or 44100
+  int32_t outputRate = kInitialOutputRate;                       // 11025, 22050 or 44100
   uint32_t ringSizeBytes = RingSizeForRate(kInitialOutputRate);  // ring size rule
   uint8_t* outputRing = nullptr;  // ringSizeBytes of 16-bit little-endian stereo frames
   int32_t lastPlayPosBytes = 0;   // 0 <= value < ring size
   uint32_t writeIndexBytes = 0;   // 0 <= value < ring size, multiple of 4
   int32_t peakLevel = 0;          // may go negative after unloads
+  // Counts playback starts (under the lock). A tick whose position query belongs to an
+  // earlier start must not mix with it against the new start's reset indexes.
+  uint32_t playSession = 0;
 
   std::atomic<int32_t> playing{0};
   std::atomic<int32_t> engineReady{0};

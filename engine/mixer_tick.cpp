@@ -204,6 +204,11 @@ void MixerTick(Mixer& m) {
   uint32_t bytesPlayed = 0;
   bool open = false;
   DeviceStatus status = DeviceStatus::kOk;
+  uint32_t session = 0;
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    session = m.playSession;
+  }
   {
     std::lock_guard<std::mutex> device(m.deviceLock);
     open = m.device->IsOpen();
@@ -226,7 +231,8 @@ void MixerTick(Mixer& m) {
     std::lock_guard<std::mutex> hold(m.lock);
     // Re-checked under the lock: once stop playback has cleared the flag and taken the lock
     // for its silence fill, no tick writes into the ring again.
-    if (m.playing != 0 && m.outputRing != nullptr) {
+    // A stop and a new start may have run since the query: its position means nothing now.
+    if (m.playing != 0 && m.outputRing != nullptr && m.playSession == session) {
       const int32_t d = PlayedBytesSince(bytesPlayed, m.ringSizeBytes, m.lastPlayPosBytes);
       // d / 4 frames, rounded up: a partial frame of progress is mixed whole.
       MixFrames(m, (d + kFrameBytes - 1) / kFrameBytes);

@@ -20,6 +20,9 @@ void ReleaseOutputRing(Mixer& m) {
     old = m.outputRing;
     m.outputRing = nullptr;
     m.loopBuffer.data = nullptr;
+    // The next ring may be smaller; keep both indexes inside it until the next start.
+    m.writeIndexBytes = 0;
+    m.lastPlayPosBytes = 0;
   }
   m.allocator.release(old);
 }
@@ -128,6 +131,7 @@ void StartPlayback(Mixer& m) {
     std::lock_guard<std::mutex> hold(m.lock);
     m.writeIndexBytes = 0;
     m.lastPlayPosBytes = 0;
+    ++m.playSession;
   }
   DeviceOpen(m);
   // The timer exists before the playing flag is set, so a tick in between does nothing.

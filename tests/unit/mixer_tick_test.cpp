@@ -561,6 +561,26 @@ TEST_F(TickTest, StopWhileTheTickWaitsForThePositionLeavesTheRingAlone) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+TEST_F(TickTest, RestartWhileTheTickWaitsForThePositionDropsTheOldPosition) {
+  // A stop and a new start complete while the query is under way: its byte count belongs to
+  // the old device, and mixing with it would jump the new start's indexes ahead.
+  std::memset(m.outputRing, 0x77, m.ringSizeBytes);
+  dev.onPosition = [this] {
+    std::lock_guard<std::mutex> hold(m.lock);
+    ++m.playSession;
+    m.writeIndexBytes = 0;
+    m.lastPlayPosBytes = 0;
+  };
+  TickAt(400);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(m.lastPlayPosBytes, 0);
+  EXPECT_EQ(m.outputRing[0], 0x77);
+  EXPECT_EQ(m.tickGuard, 0);
+  dev.onPosition = nullptr;
+  TickAt(400);  // the next tick mixes from the new start's position
+  EXPECT_EQ(m.writeIndexBytes, 400u);
+}
+
 TEST_F(TickTest, RingReleasedWhileTheTickWaitsForThePositionIsNotWritten) {
   dev.onPosition = [this] { ReleaseOutputRing(m); };
   TickAt(400);
