@@ -89,13 +89,13 @@ def stream_rates():
     """Sample rates of the program's streams on the sound server (empty when it plays none)."""
     r = subprocess.run(["pactl", "list", "sink-inputs"], capture_output=True, timeout=20)
     rates = []
-    spec = None
+    stream_rate = None
     for line in r.stdout.decode("latin-1").splitlines():
         line = line.strip()
         if line.startswith("Sample Specification:"):
-            spec = int(line.split()[-1].rstrip("Hz"))
-        elif line.startswith("application.name") and "Mixorama" in line and spec:
-            rates.append(spec)
+            stream_rate = int(line.split()[-1].rstrip("Hz"))
+        elif line.startswith("application.name") and "Mixorama" in line and stream_rate:
+            rates.append(stream_rate)
     return rates
 
 
