@@ -148,8 +148,10 @@ def tone_loop(rate, bits, channels, loop_seconds, tone_seconds, period_samples):
 
 
 def segments(audio, t1, t2, step=0.005, threshold=None):
-    """Stretches of sound in [t1, t2): list of (start seconds, length seconds), where a window
-    of step seconds counts as sound above threshold (default: a third of the loudest)."""
+    """Stretches of sound wholly inside [t1, t2): list of (start seconds, length seconds),
+    where a window of step seconds counts as sound above threshold (default: a third of the
+    loudest). A stretch cut by either end of the range is left out: its start or its length
+    would be the range's, not the sound's."""
     env = audio.envelope(t1, t2, step)
     if not env:
         return []
@@ -161,7 +163,8 @@ def segments(audio, t1, t2, step=0.005, threshold=None):
         if v > threshold and start is None:
             start = i
         elif v <= threshold and start is not None:
-            out.append((t1 + start * step, (i - start) * step))
+            if start > 0 and i < len(env):
+                out.append((t1 + start * step, (i - start) * step))
             start = None
     return out
 
