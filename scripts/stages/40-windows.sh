@@ -8,17 +8,19 @@ set -euo pipefail
 ROOT="${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 B="$ROOT/build/windows"
 
-step_start=$SECONDS
-cmake -S "$ROOT" -B "$B" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$B" -j"$(nproc)"
-echo "windows build: $((SECONDS - step_start)) s"
-
+# Up before the build: build steps that run Windows tools (through the emulator) then use
+# this prefix and display too, not ~/.wine.
 # shellcheck source=../wine-env.sh
 source "$ROOT/scripts/wine-env.sh"
 step_start=$SECONDS
 wine_env_up --prefix "$ROOT/build/wineprefix"
 echo "wine environment up: $((SECONDS - step_start)) s (DISPLAY=$DISPLAY, sink $MIXORAMA_SINK)"
+
+step_start=$SECONDS
+cmake -S "$ROOT" -B "$B" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$B" -j"$(nproc)"
+echo "windows build: $((SECONDS - step_start)) s"
 
 # Hook: checks of the Windows build against the native one (the converter's output on the
 # same files) go here, before ctest, once their tool exists.

@@ -35,9 +35,11 @@ struct Options {
 Options g_options;
 
 // The test tone: a different frequency and level on each side, so a swapped or mis-ordered
-// byte shows in the recording. Whole periods fit in the one-second wave at every rate.
-constexpr double kLeftHz = 441.0;
-constexpr double kRightHz = 882.0;
+// byte shows in the recording. Whole periods fit in the one-second wave at every rate, and no
+// likely shift (whole periods of 100 frames, ring sizes) is near a whole number of periods of
+// both, so a stretch played twice or skipped moves the phase.
+constexpr double kLeftHz = 437.0;
+constexpr double kRightHz = 619.0;
 constexpr int kLeftAmplitude = 8000;
 constexpr int kRightAmplitude = 4000;
 
@@ -197,6 +199,27 @@ TEST_F(DeviceCheck, OpenAndCloseTwiceRestartsThePositionFromZero) {
     device.Close();
     EXPECT_FALSE(device.IsOpen());
   }
+}
+
+// Run by the wrapper with the sound server out of reach (PULSE_SERVER pointing nowhere):
+// Wine then has no wave-output device at all. Skipped otherwise.
+using NoSoundServer = EngineOnWinmm;
+
+TEST_F(NoSoundServer, EngineInitFindsNoCardAndPlaybackStaysOff) {
+  const char* expected = std::getenv("MIXORAMA_EXPECT_NO_SOUND");
+  if (expected == nullptr || std::strcmp(expected, "1") != 0) {
+    GTEST_SKIP() << "needs the sound server out of reach";
+  }
+  EXPECT_EQ(device.DeviceCount(), 0u);
+  m.engineReady = EngineInit(m);
+  EXPECT_EQ(m.engineReady, 0);
+  ASSERT_EQ(ui.messages.size(), 1u) << Messages();
+  EXPECT_EQ(ui.messages[0], "Impossible to detect an audio card");
+  EXPECT_NE(m.outputRing, nullptr);  // the ring stays allocated
+  StartPlayback(m);
+  EXPECT_EQ(m.playing, 0);
+  EXPECT_EQ(m.timerId, 0u);
+  EXPECT_FALSE(device.IsOpen());
 }
 
 using Playback = EngineOnWinmm;

@@ -3,7 +3,8 @@
 #   device_test.sh <mixorama_device_test.exe> <output dir>
 # Inside the environment of scripts/wine-env.sh (brought up here when not already up):
 #  0. device_test_analyse_check.py: the recording checks catch faults in made-up recordings;
-#  1. the device and timer cases, without recording;
+#  1. the device and timer cases, without recording; then the engine init with the sound
+#     server out of reach (no card at all);
 #  2. for each output rate, the tone case while the sink's monitor is recorded, then
 #     device_test_analyse.py on the recording (pitch, level, continuity, silence after stop).
 # Recordings and logs stay in the output dir.
@@ -52,13 +53,25 @@ fi
 
 echo "== device and timer cases"
 set +e
-timeout 120 wine "$exe" --gtest_filter='-Playback.ToneReachesTheSinkUntilStopped' \
+timeout 120 wine "$exe" --gtest_filter='-Playback.ToneReachesTheSinkUntilStopped:NoSoundServer.*' \
   --gtest_brief=1 >"$out/cases.log" 2>&1
 run=$?
 set -e
 cat "$out/cases.log"
 if [ "$run" -ne 0 ]; then
   echo "device and timer cases failed (exit $run)"
+  exit 1
+fi
+
+echo "== no sound server"
+set +e
+PULSE_SERVER=unix:/nonexistent MIXORAMA_EXPECT_NO_SOUND=1 timeout 120 wine "$exe" \
+  --gtest_filter='NoSoundServer.*' --gtest_brief=1 >"$out/no_sound.log" 2>"$out/no_sound.err"
+run=$?
+set -e
+cat "$out/no_sound.log"
+if [ "$run" -ne 0 ] || ! grep -qF '[  PASSED  ] 1 test.' "$out/no_sound.log"; then
+  echo "no-sound-server case failed (exit $run)"
   exit 1
 fi
 

@@ -13,9 +13,10 @@ import sys
 import device_test_analyse as analysis
 
 RATE = analysis.RECORD_RATE
+LEFT_HZ, RIGHT_HZ = 437.0, 619.0
 TIMELINE = {
     "rate": 44100, "play_s": 0.0, "stop_call_s": 2.0, "stop_return_s": 2.005,
-    "bytes_at_stop": 2 * 176400, "ring_bytes": 44100, "left_hz": 441.0, "right_hz": 882.0,
+    "bytes_at_stop": 2 * 176400, "ring_bytes": 44100, "left_hz": LEFT_HZ, "right_hz": RIGHT_HZ,
     "left_amplitude": 8000, "right_amplitude": 4000,
 }
 LEAD_IN = int(0.5 * RATE)
@@ -28,7 +29,7 @@ def tone(n, hz, amplitude, start=0):
             for i in range(n)]
 
 
-def recording(tone_frames=TONE, left_hz=441.0, right_hz=882.0, left_amp=8000,
+def recording(tone_frames=TONE, left_hz=LEFT_HZ, right_hz=RIGHT_HZ, left_amp=8000,
               right_amp=4000):
     left = [0] * LEAD_IN + tone(tone_frames, left_hz, left_amp) + [0] * TAIL
     right = [0] * LEAD_IN + tone(tone_frames, right_hz, right_amp) + [0] * TAIL
@@ -45,6 +46,13 @@ def dropout(sides):
     return [s[:mid] + [0] * 882 + s[mid + 882:] for s in sides]
 
 
+def shifted(sides):
+    # The device looping over 100 frames less than the ring the tick fills: from the middle
+    # on, everything is heard 100 frames late (once per loop).
+    mid = LEAD_IN + TONE // 2
+    return [s[:mid] + s[mid - 100:LEAD_IN + TONE - 100] + [0] * TAIL for s in sides]
+
+
 def replayed(sides):
     # 50 ms that the tick did not refill in time: heard again one ring cycle later.
     mid = LEAD_IN + TONE // 2
@@ -56,7 +64,7 @@ def overlong(sides):
     # Sound goes on for one more ring cycle after the stop.
     extra = RATE // 4
     return [s[:LEAD_IN + TONE] + tone(extra, hz, amp, TONE) + [0] * (TAIL - extra)
-            for s, hz, amp in zip(sides, (441.0, 882.0), (8000, 4000))]
+            for s, hz, amp in zip(sides, (LEFT_HZ, RIGHT_HZ), (8000, 4000))]
 
 
 CASES = [
@@ -64,7 +72,8 @@ CASES = [
     ("skipped frames", skipped(recording()), "discontinuities"),
     ("dropout", dropout(recording()), "discontinuities"),
     ("ring replayed", replayed(recording()), "discontinuities"),
-    ("pitch 1 % high", recording(left_hz=445.41, right_hz=890.82), "pitch"),
+    ("100 frames late", shifted(recording()), "discontinuities"),
+    ("pitch 1 % high", recording(left_hz=LEFT_HZ * 1.01, right_hz=RIGHT_HZ * 1.01), "pitch"),
     ("sides swapped", tuple(reversed(recording())), "pitch"),
     ("level 1 dB low", recording(left_amp=7130, right_amp=3565), "RMS"),
     ("sound after the stop", overlong(recording()), "tone lasts"),
