@@ -4,16 +4,24 @@ A scenario is a python3 script tests/wine/e2e/scenario_<name>.py (registered wit
 tests/wine/e2e/CMakeLists.txt) that does:
 
     import e2e
-    with e2e.Session("name") as s:          # starts mixorama.exe in a folder with the demo set
-        s.expect_text(189, "Press here to play")
-        s.click(189)
-        rec = s.start_recording()           # records the null sink's monitor
-        t = s.move(175, 175)                # epoch time at which the cursor entered the map
-        s.sleep(4)
-        audio = s.stop_recording()          # an Audio object, see below
-        e2e.check(audio.rms(audio.at(t) + 1, audio.at(t) + 3) > 0.01, "sound while mixing")
-        s.quit_with_ok()                    # "Quit ?" answered OK, exit code 0
-    e2e.done()                              # prints the closing tally; exit status 0 or 1
+
+    def scenario():
+        with e2e.Session("name") as s:      # starts mixorama.exe in a folder with the demo set
+            s.expect_text(e2e.ID_PLAY, e2e.PLAY)
+            s.click(e2e.ID_PLAY)
+            s.start_recording()             # records the null sink's monitor
+            t = s.move(175, 175)            # epoch time at which the cursor entered the map
+            s.sleep(4)
+            audio = s.stop_recording()      # an Audio object, see below
+            e2e.check(audio.rms(audio.at(t) + 1, audio.at(t) + 3) > 0.01, "sound while mixing")
+            s.quit_with_ok()                # "Quit ?" answered OK, exit code 0
+
+    e2e.run(scenario)                       # prints "N passed, M failed"; exit status 0 or 1
+
+Audio: rms(t1, t2) (about the mean, full scale 1.0), envelope, onset, period (envelope
+autocorrelation refined to the sample on the waveform), shift (phase of one stretch against
+another), all in recording seconds. Screenshots: Session.screenshot(name) saves a PNG into
+MIXO_SHOTS and returns the pixels; menu_check_marks reads the check column of an open menu.
 
 Session(name, missing=(...)) copies the demo set into build/e2e-work/<name>, leaving out the
 named files, and runs the program with that folder as its working directory. Everything the
