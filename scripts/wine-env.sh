@@ -68,7 +68,8 @@ _wine_env_start_xvfb() {
     cat "$WINE_ENV_STATE/xvfb.log" >&2
     return 1
   fi
-  export DISPLAY=":$(tr -dc 0-9 <"$numfile")"
+  DISPLAY=":$(tr -dc 0-9 <"$numfile")"
+  export DISPLAY
   if ! _wine_env_wait 10 _wine_env_display_ok "$DISPLAY"; then
     _wine_env_log "Xvfb on $DISPLAY does not answer"
     return 1

@@ -10,7 +10,7 @@ B="$ROOT/build/windows"
 
 # Up before the build: build steps that run Windows tools (through the emulator) then use
 # this prefix and display too, not ~/.wine.
-# shellcheck source=../wine-env.sh
+# shellcheck source=SCRIPTDIR/../wine-env.sh
 source "$ROOT/scripts/wine-env.sh"
 step_start=$SECONDS
 wine_env_up --prefix "$ROOT/build/wineprefix"

@@ -17,7 +17,7 @@ mkdir -p "$out"
 
 own_env=0
 if [ "${MIXORAMA_WINE_ENV:-}" != 1 ]; then
-  # shellcheck source=../../scripts/wine-env.sh
+  # shellcheck source=SCRIPTDIR/../../scripts/wine-env.sh
   source "$root/scripts/wine-env.sh"
   wine_env_up
   own_env=1
@@ -36,6 +36,7 @@ stop_recorder() {
     recorder=""
   fi
 }
+# shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
   stop_recorder
   if [ "$own_env" = 1 ]; then wine_env_down; fi
