@@ -143,7 +143,7 @@ def _need(cond, message):
 
 def figure(name, value, unit=""):
     if isinstance(value, float):
-        value = "%.4g" % value
+        value = "%.6g" % value
     log("  figure %s = %s %s" % (name, value, unit))
 
 
