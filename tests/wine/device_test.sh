@@ -14,6 +14,7 @@ out="$2"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 mkdir -p "$out"
+export PYTHONDONTWRITEBYTECODE=1  # no bytecode in the source tree
 
 own_env=0
 if [ "${MIXORAMA_WINE_ENV:-}" != 1 ]; then
