@@ -22,8 +22,21 @@ cmake -S "$ROOT" -B "$B" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmak
 cmake --build "$B" -j"$(nproc)"
 echo "windows build: $((SECONDS - step_start)) s"
 
-# Hook: checks of the Windows build against the native one (the converter's output on the
-# same files) go here, before ctest, once their tool exists.
+# Both builds must convert identically, and make the same demo set. The native build is the
+# one of the native stage, which runs first.
+N="$ROOT/build/native-asan"
+if [ -x "$N/tools/render/mixorama-render" ]; then
+  step_start=$SECONDS
+  bash "$ROOT/tests/convert_identical.sh" "$N/tools/render/mixorama-render" \
+    "$B/tools/render/mixorama-render.exe"
+  for f in "$N"/demo/*.WAV; do
+    cmp "$f" "$B/demo/$(basename "$f")"
+  done
+  echo "native and windows builds agree: $((SECONDS - step_start)) s"
+else
+  echo "no native build at $N: run the native stage first" >&2
+  exit 1
+fi
 
 # The unit tests run as .exe through the emulator (wine); tests/wine/ adds the device test
 # and the end-to-end tests, which start wine themselves. All of them see the exported
