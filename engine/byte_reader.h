@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace mixorama {
 
@@ -26,6 +27,17 @@ inline void WriteLe32(uint8_t* p, uint32_t v) {
   p[1] = static_cast<uint8_t>((v >> 8) & 0xFF);
   p[2] = static_cast<uint8_t>((v >> 16) & 0xFF);
   p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+// Appending writers, for building files in memory (tools and tests).
+inline void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v & 0xFF));
+  out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+}
+
+inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
+  PutLe16(out, v & 0xFFFF);
+  PutLe16(out, v >> 16);
 }
 
 // A four-character code as it appears in the file ("RIFF", "fmt ", ...), compared as bytes.

@@ -7,19 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/byte_reader.h"
+
 namespace mixorama::wavetest {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void PutLe16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v & 0xFF));
-  b.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-}
-
-inline void PutLe32(Bytes& b, uint32_t v) {
-  PutLe16(b, v & 0xFFFF);
-  PutLe16(b, v >> 16);
-}
+using ::mixorama::PutLe16;
+using ::mixorama::PutLe32;
 
 inline void PutId(Bytes& b, const char* id) {
   b.insert(b.end(), id, id + 4);

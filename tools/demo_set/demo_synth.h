@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/byte_reader.h"
+
 namespace demo {
 
 // One bar of 4/4 in 16 sixteenth steps of 1378 frames at 11025 Hz (2756 at 22050, 5512 at
@@ -474,14 +476,8 @@ inline Bar RenderBar(const DemoFile& file) {
 
 // ---- RIFF WAVE encoding --------------------------------------------------------------------
 
-inline void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v & 0xFF));
-  out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-}
-inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  PutLe16(out, v & 0xFFFF);
-  PutLe16(out, v >> 16);
-}
+using ::mixorama::PutLe16;
+using ::mixorama::PutLe32;
 inline void PutTag(std::vector<uint8_t>& out, const char* tag) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
 }

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/byte_reader.h"
+
 namespace icons {
 
 inline constexpr int kSize = 32;
@@ -189,14 +191,8 @@ inline Icon MakeLoopIcon() {
 
 // ---- .ico encoding ---------------------------------------------------------------------------
 
-inline void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v & 0xFF));
-  out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-}
-inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  PutLe16(out, v & 0xFFFF);
-  PutLe16(out, v >> 16);
-}
+using ::mixorama::PutLe16;
+using ::mixorama::PutLe32;
 
 inline constexpr uint32_t kDirBytes = 6 + 16;        // ICONDIR with one ICONDIRENTRY
 inline constexpr uint32_t kXorRowBytes = kSize / 2;  // 4 bits per pixel; 16 is 4-aligned

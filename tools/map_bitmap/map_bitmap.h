@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/byte_reader.h"
+
 namespace mapbmp {
 
 inline constexpr int kSize = 350;       // pixels, both sides
@@ -55,14 +57,8 @@ inline Rgb ShadeColour(int shade) {
   return {k, k, 255};
 }
 
-inline void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v & 0xFF));
-  out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-}
-inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  PutLe16(out, v & 0xFFFF);
-  PutLe16(out, v >> 16);
-}
+using ::mixorama::PutLe16;
+using ::mixorama::PutLe32;
 
 // Bytes per stored row: 350 one-byte pixels padded to a multiple of 4.
 inline constexpr uint32_t kRowBytes = (kSize + 3) & ~3u;
