@@ -263,6 +263,14 @@ wine_env_up() {
     wine_env_down
     return 1
   fi
+  # One wineserver for the whole session. Left to itself it exits a few seconds after its last
+  # client, and a wine started just then fails with "recvmsg: Connection reset by peer": many
+  # short Windows programs in a row (ctest, the conversion check) hit that window.
+  # (The prefix is ours alone, so any server still running is one on its way out.)
+  timeout 30 wineserver -w >/dev/null 2>&1 || true
+  if ! timeout 20 wineserver -p {WINE_ENV_LOCK_FD}>&- >/dev/null 2>&1; then
+    _wine_env_log "could not start a persistent wineserver; going on without it"
+  fi
   export MIXORAMA_WINE_ENV=1
   return 0
 }
