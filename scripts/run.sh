@@ -54,5 +54,9 @@ exec "$ROOT/scripts/wine-env.sh" --use-display --use-sound --prefix "$MIXORAMA_W
   fi
   wait "$pid"
   status=$?
-  echo "run: Mixorama ended with status $status"
+  if [ -n "$MIXORAMA_RUN_SECONDS" ] && [ "$status" -ge 128 ]; then
+    echo "run: Mixorama was ended after $MIXORAMA_RUN_SECONDS s, as asked"
+  else
+    echo "run: Mixorama ended with status $status"
+  fi
   exit 0'
