@@ -7,11 +7,16 @@ namespace mixorama {
 namespace {
 
 HANDLE g_dataFile = nullptr;  // null while no data file is open
+FileErrorBoxCall g_fileErrorBox = MessageBoxExA;
 
 }  // namespace
 
 void ShowFileError(const char* name) {
-  MessageBoxExA(nullptr, "File Error", name, MB_OK | MB_ICONHAND | MB_TASKMODAL, 0);
+  g_fileErrorBox(nullptr, "File Error", name, MB_OK | MB_ICONHAND | MB_TASKMODAL, 0);
+}
+
+void SetFileErrorBoxCall(FileErrorBoxCall call) {
+  g_fileErrorBox = call != nullptr ? call : MessageBoxExA;
 }
 
 int OpenDataFile(const char* name, int write, const char* shownName) {
