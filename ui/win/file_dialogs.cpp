@@ -1,9 +1,5 @@
 #include "ui/win/file_dialogs.h"
 
-#include <windows.h>
-// windows.h first: the common dialogs need its types.
-#include <commdlg.h>
-
 #include <cstddef>
 #include <cstring>
 
@@ -38,36 +34,45 @@ const KindTexts kSetupTexts = {"All files (*.*)\0*.*\0Setup files (*.ST)\0*.ST\0
 
 }  // namespace
 
-int AskFileName(char* name, int save, FileKind kind) {
-  const KindTexts& texts = kind == FileKind::kWave ? kWaveTexts : kSetupTexts;
-  HWND panel = g_panelWindow;
-  EnableWindow(panel, FALSE);
-
-  char initialDir[kPathBytes];
-  const DWORD dirLength = GetCurrentDirectoryA(sizeof initialDir, initialDir);
+const char* ReadInitialDir(char* dir) {
+  const DWORD length = GetCurrentDirectoryA(kPathBytes, dir);
   // 0 is a failure; a value of the buffer size or more is the size a longer path would need.
-  const bool haveDir = dirLength != 0 && dirLength < sizeof initialDir;
+  return length != 0 && length < static_cast<DWORD>(kPathBytes) ? dir : nullptr;
+}
 
+void FillFileRequest(OPENFILENAMEA& request, char* name, char* fileTitle, const char* initialDir,
+                     int save, FileKind kind) {
+  const KindTexts& texts = kind == FileKind::kWave ? kWaveTexts : kSetupTexts;
   if (save == 0) std::strcpy(name, texts.openName);
 
-  char fileTitle[kPathBytes];
   fileTitle[0] = '\0';
-  OPENFILENAMEA request;
   std::memset(&request, 0, sizeof request);
   request.lStructSize = kRequestBytes;
-  request.hwndOwner = panel;
+  request.hwndOwner = g_panelWindow;
   request.lpstrFilter = texts.filter;
   request.nFilterIndex = 2;
   request.lpstrFile = name;
   request.nMaxFile = kPathBytes;
   request.lpstrFileTitle = fileTitle;
-  request.nMaxFileTitle = sizeof fileTitle;
-  request.lpstrInitialDir = haveDir ? initialDir : nullptr;
+  request.nMaxFileTitle = kPathBytes;
+  request.lpstrInitialDir = initialDir;
   request.lpstrTitle = save == 0 ? texts.openTitle : texts.saveTitle;
   request.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   // Replacing a file the user did not mean to lose deserves a question.
   if (save != 0) request.Flags |= OFN_OVERWRITEPROMPT;
   request.lpstrDefExt = texts.defaultExtension;
+}
+
+int AskFileName(char* name, int save, FileKind kind) {
+  HWND panel = g_panelWindow;
+  EnableWindow(panel, FALSE);
+
+  char initialDir[kPathBytes];
+  const char* startFolder = ReadInitialDir(initialDir);
+
+  char fileTitle[kPathBytes];
+  OPENFILENAMEA request;
+  FillFileRequest(request, name, fileTitle, startFolder, save, kind);
 
   const BOOL chosen = save == 0 ? GetOpenFileNameA(&request) : GetSaveFileNameA(&request);
   int result = 1;

@@ -3,6 +3,10 @@
 // tick go on while it is open, and the control panel is disabled meanwhile.
 #pragma once
 
+#include <windows.h>
+// windows.h first: the common dialogs need its types.
+#include <commdlg.h>
+
 namespace mixorama {
 
 enum class FileKind {
@@ -17,5 +21,19 @@ enum class FileKind {
 // existing file. Returns 1 with the full path in name, or 0 (cancelled or failed) with name
 // emptied.
 int AskFileName(char* name, int save, FileKind kind);
+
+// The parts of AskFileName that show nothing, kept apart so that tests can check them.
+
+// Reads the current directory into dir (kPathBytes bytes) and returns dir, or returns null
+// when it cannot be read or is longer than 259 characters (the dialog then gets no starting
+// folder).
+const char* ReadInitialDir(char* dir);
+
+// Fills request, cleared first, for one dialog of the kind, owned by the control panel
+// (g_panelWindow): name is the caller's 260-byte buffer, which receives the kind's pattern
+// when save is 0 and is kept as it is when save is 1; fileTitle is a 260-byte buffer, emptied
+// here; initialDir is the starting folder or null.
+void FillFileRequest(OPENFILENAMEA& request, char* name, char* fileTitle, const char* initialDir,
+                     int save, FileKind kind);
 
 }  // namespace mixorama
