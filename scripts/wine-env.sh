@@ -271,6 +271,10 @@ wine_env_up() {
   if ! timeout 20 wineserver -p {WINE_ENV_LOCK_FD}>&- >/dev/null 2>&1; then
     _wine_env_log "could not start a persistent wineserver; going on without it"
   fi
+  # The first Wine program of a session starts Wine's background programs, which inherit its
+  # output: a caller reading that output (ctest) would wait for them until its time-out. Start
+  # them here, with no pipe to hold.
+  timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 {WINE_ENV_LOCK_FD}>&- || true
   export MIXORAMA_WINE_ENV=1
   return 0
 }
