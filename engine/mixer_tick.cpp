@@ -204,11 +204,7 @@ void MixerTick(Mixer& m) {
   uint32_t bytesPlayed = 0;
   bool open = false;
   DeviceStatus status = DeviceStatus::kOk;
-  uint32_t session = 0;
-  {
-    std::lock_guard<std::mutex> hold(m.lock);
-    session = m.playSession;
-  }
+  const uint32_t session = m.playSession;
   {
     std::lock_guard<std::mutex> device(m.deviceLock);
     open = m.device->IsOpen();
