@@ -1,5 +1,4 @@
-// Builders of wave files in memory for the loader's tests: chunks with any identifier, size
-// field and padding, so malformed files are as easy to write as good ones.
+// In-memory builders of (possibly malformed) wave files.
 #pragma once
 
 #include <cstdint>
