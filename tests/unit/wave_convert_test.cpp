@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "unit/wave_test_util.h"
@@ -58,7 +57,6 @@ TEST(TruncatedProduct, IsExactWhereADoubleProductRoundsUp) {
   const float ratio = FloatQuotient(22050, 22051);
   ASSERT_EQ(ratio, 0x1.fffa0ep-1f);
   // The exact product is 4286064595.99999994...; a double product rounds it to ...596.
-  EXPECT_EQ(std::floor(static_cast<double>(4286259017u) * ratio), 4286064596.0);
   EXPECT_EQ(TruncatedProduct(4286259017u, ratio), 4286064595u);
 }
 

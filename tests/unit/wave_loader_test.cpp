@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "unit/recording_ui.h"
@@ -26,24 +28,20 @@ struct AllocStats {
 };
 AllocStats g_alloc;
 
-void* TrackedAlloc(size_t bytes) {
-  ++g_alloc.calls;
-  if (bytes > g_alloc.largest) g_alloc.largest = bytes;
-  if (g_alloc.calls == g_alloc.failOnCall) return nullptr;
-  void* p = DefaultBlockAllocator().allocZeroed(bytes);
-  if (p != nullptr) ++g_alloc.live;
-  return p;
-}
-
-void TrackedRelease(void* block) {
-  if (block != nullptr) --g_alloc.live;
-  DefaultBlockAllocator().release(block);
-}
-
 BlockAllocator Tracked() {
   BlockAllocator a;
-  a.allocZeroed = &TrackedAlloc;
-  a.release = &TrackedRelease;
+  a.allocZeroed = [](size_t bytes) -> void* {
+    ++g_alloc.calls;
+    g_alloc.largest = std::max(g_alloc.largest, bytes);
+    if (g_alloc.calls == g_alloc.failOnCall) return nullptr;
+    void* p = DefaultBlockAllocator().allocZeroed(bytes);
+    if (p != nullptr) ++g_alloc.live;
+    return p;
+  };
+  a.release = [](void* block) {
+    if (block != nullptr) --g_alloc.live;
+    DefaultBlockAllocator().release(block);
+  };
   return a;
 }
 
@@ -222,18 +220,13 @@ TEST_F(LoaderTest, TruncatedAtEveryByte) {
   }
 }
 
-TEST_F(LoaderTest, ConvertsTheFileItRead) {
+TEST_F(LoaderTest, ConvertsTheFileItReadAndTakesFmt14AsSixteenBit) {
   LoadWaveIntoSlot(m, WriteWave("good", GoodWave()).c_str(), 5);
   ASSERT_EQ(m.lengthBytes[5], 40);
   // Frame 7 of the ramp: left 0x0007, right 0xFFF8, high bytes first.
-  const uint8_t* f = m.sampleData[5] + 28;
-  EXPECT_EQ(Bytes(f, f + 4), (Bytes{0x00, 0x07, 0xFF, 0xF8}));
-}
-
-TEST_F(LoaderTest, FmtOf14BytesReadsAsSixteenBit) {
-  const Bytes data = {0x34, 0x12, 0xCD, 0xAB};
-  LoadWaveIntoSlot(
-      m, WriteWave("fmt14", WithFmt(Chunk("fmt ", FmtBody(1, 2, 11025, 8, 14)), data)).c_str(), 0);
+  EXPECT_EQ(Bytes(m.sampleData[5] + 28, m.sampleData[5] + 32), (Bytes{0x00, 0x07, 0xFF, 0xF8}));
+  const Bytes fmt14 = WithFmt(Fmt(1, 2, 11025, 8, 14), {0x34, 0x12, 0xCD, 0xAB});
+  LoadWaveIntoSlot(m, WriteWave("fmt14", fmt14).c_str(), 0);
   ASSERT_EQ(m.lengthBytes[0], 4);
   EXPECT_EQ(Bytes(m.sampleData[0], m.sampleData[0] + 4), (Bytes{0x12, 0x34, 0xAB, 0xCD}));
 }
@@ -281,36 +274,28 @@ class ShortReadSource : public MemoryWaveSource {
 };
 
 TEST_F(LoaderTest, ClosesThenShowsThenReleases) {
-  const Bytes cases[] = {Riff({Chunk("data", wavetest::StereoFrameRamp(10))}),  // no fmt
-                         WithFmt(Chunk("fmt ", FmtBody(3, 2, 11025, 16)))};     // not PCM
-  for (const Bytes& bytes : cases) {
-    MemoryWaveSource source(bytes.data(), bytes.size());
+  const Bytes noFmt = Riff({Chunk("data", wavetest::StereoFrameRamp(10))});
+  const Bytes notPcm = WithFmt(Fmt(3, 2, 11025, 16));
+  const Bytes good = GoodWave();
+  MemoryWaveSource a(noFmt.data(), noFmt.size());
+  MemoryWaveSource b(notPcm.data(), notPcm.size());
+  ShortReadSource shortRead(good.data(), good.size());
+  // Blocks live while the message shows: the load record, plus the raw data on a short read.
+  const std::pair<MemoryWaveSource*, int> cases[] = {{&a, 1}, {&b, 1}, {&shortRead, 2}};
+  for (const auto& [source, live] : cases) {
+    ui.Clear();
     int liveWhileShowing = -1;
     bool closedWhileShowing = false;
     ui.onInfoBox = [&](const std::string&) {
-      closedWhileShowing = source.closed();
+      closedWhileShowing = source->closed();
       liveWhileShowing = g_alloc.live;
     };
-    EXPECT_EQ(LoadWaveFromSource(m, source, 0), 0);
+    EXPECT_EQ(LoadWaveFromSource(m, *source, 0), 0);
     EXPECT_TRUE(closedWhileShowing);
-    EXPECT_EQ(liveWhileShowing, 1);  // the load record
+    EXPECT_EQ(liveWhileShowing, live);
     EXPECT_EQ(g_alloc.live, 0);
   }
-
-  const Bytes good = GoodWave();
-  ShortReadSource shortRead(good.data(), good.size());
-  int liveWhileShowing = -1;
-  bool closedWhileShowing = false;
-  ui.onInfoBox = [&](const std::string&) {
-    closedWhileShowing = shortRead.closed();
-    liveWhileShowing = g_alloc.live;
-  };
-  ui.Clear();
-  EXPECT_EQ(LoadWaveFromSource(m, shortRead, 0), 0);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Error reading file (5)"});
-  EXPECT_TRUE(closedWhileShowing);
-  EXPECT_EQ(liveWhileShowing, 2);  // the load record and its raw data
-  EXPECT_EQ(g_alloc.live, 0);
 }
 
 class ReadPosition : public LoaderTest {
@@ -369,26 +354,18 @@ TEST_F(LoaderTest, UnloadClearsActiveLowersThePeakAndKeepsThePosition) {
 
 TEST_F(LoaderTest, SuccessStoresThePathUpperCasedAndShowsTheLabel) {
   const std::string path = WriteWave("kick", GoodWave());
-  m.targetVolume[0] = 77;
-  LoadWaveIntoSlot(m, path.c_str(), 0);
+  std::strcpy(m.slotName[7], path.c_str());  // loads from the slot's own name
+  m.targetVolume[7] = 77;
+  LoadWaveIntoSlot(m, m.slotName[7], 7);
   std::string upper = path;
   for (char& ch : upper) {
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
   }
-  EXPECT_EQ(m.slotName[0], upper);
+  EXPECT_EQ(m.slotName[7], upper);
   ASSERT_EQ(ui.labels.size(), 1u);
   EXPECT_EQ(ui.labels[0].text, "MIXORAMA_KICK.");
-  EXPECT_EQ(ui.calls.back(), "square:0");
-  EXPECT_EQ(m.targetVolume[0], 77);
-}
-
-TEST_F(LoaderTest, LoadsFromItsOwnSlotName) {
-  const std::string path = WriteWave("own", GoodWave());
-  std::strcpy(m.slotName[7], path.c_str());
-  LoadWaveIntoSlot(m, m.slotName[7], 7);
-  EXPECT_EQ(m.active[7], 1);
-  ASSERT_EQ(ui.labels.size(), 1u);
-  EXPECT_EQ(ui.labels[0].text, "MIXORAMA_OWN.");
+  EXPECT_EQ(ui.calls.back(), "square:7");
+  EXPECT_EQ(m.targetVolume[7], 77);
 }
 
 struct LabelCase {
