@@ -53,14 +53,11 @@ TEST(FloatQuotient, RoundsLargeOperandsOnceToNearestEven) {
   EXPECT_EQ(FloatQuotient(0, 44100), 0.0f);
 }
 
-TEST(TruncatedProduct, IsExactWhereADoubleProductRoundsUp) {
+TEST(TruncatedProduct, IsExactAndTruncatesTowardZero) {
   const float ratio = FloatQuotient(22050, 22051);
   ASSERT_EQ(ratio, 0x1.fffa0ep-1f);
   // The exact product is 4286064595.99999994...; a double product rounds it to ...596.
   EXPECT_EQ(TruncatedProduct(4286259017u, ratio), 4286064595u);
-}
-
-TEST(TruncatedProduct, TruncatesTowardZero) {
   EXPECT_EQ(TruncatedProduct(4007, 0.25f), 1001u);
   EXPECT_EQ(TruncatedProduct(0xFFFFFFFFu, 44100.0f), 0xFFFFFFFFull * 44100u);
   EXPECT_EQ(TruncatedProduct(3000000, FloatQuotient(1, 3)), 1000000u);  // 1000000.0298...
@@ -154,7 +151,6 @@ INSTANTIATE_TEST_SUITE_P(
     Rates, StereoSequence,
     ::testing::Values(SequenceCase{"HalfRate", 11025, 22050, {0, 0, 1, 1, 2, 2, 3, 3}},
                       SequenceCase{"DoubleRate", 44100, 22050, {0, 2, 4, 6, 8}},
-                      SequenceCase{"QuadrupleRate", 44100, 11025, {0, 4, 8, 12, 16}},
                       SequenceCase{
                           "From8000To11025", 8000, 11025, {0, 0, 1, 1, 2, 2, 4, 4, 5, 5, 7, 7}}),
     [](const ::testing::TestParamInfo<SequenceCase>& p) { return p.param.name; });
@@ -192,13 +188,13 @@ TEST(ConvertFrames, FramesTheRawDataDoesNotReachStaySilent) {
 }
 
 TEST(ConvertFastPath, AgreesWithTheReferenceLoopOnRampsOfEverySize) {
+  ASSERT_FALSE(UsesSameRateFastPath(PlanConversion(Format(1, 16, 44100), 100, 44100)));
   for (size_t size : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 63u, 64u, 65u, 1023u, 4096u, 65539u}) {
-    Bytes ramp = wavetest::ByteRamp(size);
+    Bytes ramp(size);
     for (size_t i = 0; i < size; ++i) ramp[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
     const ConversionPlan plan =
         PlanConversion(Format(2, 16, 44100), static_cast<uint32_t>(size), 44100);
     ASSERT_TRUE(UsesSameRateFastPath(plan));
-    ASSERT_FALSE(UsesSameRateFastPath(PlanConversion(Format(1, 16, 44100), 100, 44100)));
     // Also when the output is shorter than the raw data would fill.
     for (uint64_t length : {plan.lengthBytes, plan.lengthBytes / 2 & ~uint64_t{3}}) {
       Bytes fast(length, 0);
@@ -239,13 +235,9 @@ TEST(ConvertLargeWave, EightBitStereoBeyond32MiBKeepsAdvancing) {
 TEST(ConvertLargeWave, SixteenBitBeyond64MiBReachesTheEnd) {
   const uint32_t frames = (1u << 24) + 1000;
   const uint32_t dataSize = frames * 4;
-  Bytes data(dataSize);
-  for (uint32_t f = 0; f < frames; ++f) {
-    data[f * 4] = static_cast<uint8_t>(f);
-    data[f * 4 + 1] = static_cast<uint8_t>(f >> 8);
-    data[f * 4 + 2] = static_cast<uint8_t>(f >> 16);
-    data[f * 4 + 3] = static_cast<uint8_t>(f >> 24);
-  }
+  Bytes data;
+  data.reserve(dataSize);
+  for (uint32_t f = 0; f < frames; ++f) wavetest::PutLe32(data, f);
   const ConversionPlan plan = PlanConversion(Format(2, 16, 44100), dataSize, 11025);
   ASSERT_TRUE(plan.wideSourcePosition);
   ASSERT_EQ(plan.lengthBytes, static_cast<uint64_t>(dataSize) / 4);
