@@ -26,22 +26,6 @@ class MapTest : public ::testing::Test {
   bool noKeys[kChannelCount] = {};
 };
 
-TEST(Geometry, EachSlotPointLiesOnTheBorderInsideItsSquare) {
-  const MapPoint points[kChannelCount] = {{87, 0},    {0, 87},    {0, 262},  {87, 350},
-                                          {262, 350}, {350, 262}, {350, 87}, {262, 0}};
-  for (int s = 0; s < kChannelCount; ++s) {
-    const MapPoint p = points[s];
-    EXPECT_EQ(SlotPoint(s).x, p.x) << s;
-    EXPECT_EQ(SlotPoint(s).y, p.y) << s;
-    const SquareRect r = SlotSquare(s);
-    EXPECT_EQ(r.left, std::min(std::max(p.x - 10, 0), 330)) << s;
-    EXPECT_EQ(r.top, std::min(std::max(p.y - 10, 0), 330)) << s;
-    EXPECT_EQ(r.right, r.left + 20) << s;
-    EXPECT_EQ(r.bottom, r.top + 20) << s;
-    EXPECT_EQ(Closeness(p.x, p.y, s), 350) << s;
-  }
-}
-
 struct ClosenessCase {
   const char* name;
   int32_t x;

@@ -113,6 +113,16 @@ uint64_t FirstMixedFrame(int32_t rate, int64_t tMs) {
   return ::testing::AssertionSuccess();
 }
 
+struct Snapshot {
+  int32_t target[kChannelCount];
+  int32_t volume[kChannelCount];
+  int32_t locked[kChannelCount];
+  int32_t muted[kChannelCount];
+  bool loaded[kChannelCount];
+  int32_t live;
+  int32_t hover;
+};
+
 class RenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -131,6 +141,23 @@ class RenderTest : public ::testing::Test {
     return p.string();
   }
 
+  Rendered RenderWatched(RenderRequest req) {
+    req.afterTick = [this](int64_t t, const Mixer& m) {
+      Snapshot s{};
+      for (int c = 0; c < kChannelCount; ++c) {
+        s.target[c] = m.targetVolume[c];
+        s.volume[c] = m.volume[c];
+        s.locked[c] = m.locked[c];
+        s.muted[c] = m.muted[c];
+        s.loaded[c] = m.sampleMemory[c] != nullptr;
+      }
+      s.live = m.live;
+      s.hover = m.mapHover;
+      snaps[t] = s;
+    };
+    return Render(req);
+  }
+  std::map<int64_t, Snapshot> snaps;
   fs::path dir_;
 };
 
@@ -206,37 +233,6 @@ TEST_F(RenderTest, SyncRestartsEveryChannelTogether) {
   }
 }
 
-struct Snapshot {
-  int32_t target[kChannelCount];
-  int32_t volume[kChannelCount];
-  int32_t locked[kChannelCount];
-  int32_t muted[kChannelCount];
-  bool loaded[kChannelCount];
-  int32_t live;
-  int32_t hover;
-};
-
-class WatchedRender : public RenderTest {
- protected:
-  Rendered RenderWatched(RenderRequest req) {
-    req.afterTick = [this](int64_t t, const Mixer& m) {
-      Snapshot s{};
-      for (int c = 0; c < kChannelCount; ++c) {
-        s.target[c] = m.targetVolume[c];
-        s.volume[c] = m.volume[c];
-        s.locked[c] = m.locked[c];
-        s.muted[c] = m.muted[c];
-        s.loaded[c] = m.sampleMemory[c] != nullptr;
-      }
-      s.live = m.live;
-      s.hover = m.mapHover;
-      snaps[t] = s;
-    };
-    return Render(req);
-  }
-  std::map<int64_t, Snapshot> snaps;
-};
-
 // One full-volume channel and one at volume 1 (contributing 1/350 of its value), divisor 2:
 // each product is divided by 350 on its own, the sum by the divisor, then 32768 is added.
 int16_t MutedMix(int16_t full, int16_t quiet) {
@@ -244,7 +240,7 @@ int16_t MutedMix(int16_t full, int16_t quiet) {
   return static_cast<int16_t>(sum / 2 + 32768);
 }
 
-TEST_F(WatchedRender, LockAndMuteByNearnessAndByKeypad) {
+TEST_F(RenderTest, LockAndMuteByNearnessAndByKeypad) {
   const int32_t rate = 11025;
   const Wave w = QuietWave(1013, 97, 53);
   const std::string file = File("w.wav", rate, w);
@@ -297,7 +293,7 @@ TEST_F(WatchedRender, LockAndMuteByNearnessAndByKeypad) {
   EXPECT_TRUE(PlaysWave(r, w, origin, unmuteAt + kRamp, centreAt));
 }
 
-TEST_F(WatchedRender, EmptyingAndReloadingKeepsTheChannelsInStep) {
+TEST_F(RenderTest, EmptyingAndReloadingKeepsTheChannelsInStep) {
   const int32_t rate = 22050;
   const Wave w = QuietWave(1013, 97, 53);
   const std::string file = File("w.wav", rate, w);
@@ -337,7 +333,7 @@ TEST_F(WatchedRender, EmptyingAndReloadingKeepsTheChannelsInStep) {
   EXPECT_TRUE(PlaysWave(r, w, origin, loadAt + kRamp, r.frames()));
 }
 
-TEST_F(WatchedRender, EventsOfOneTickRunInFileOrder) {
+TEST_F(RenderTest, EventsOfOneTickRunInFileOrder) {
   RenderRequest req;
   req.rate = 11025;
   req.slots = {{0, File("a.wav", 11025, QuietWave(100, 3, 5))}};
