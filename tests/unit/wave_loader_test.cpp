@@ -302,7 +302,7 @@ class ReadPosition : public LoaderTest {
  protected:
   std::string Wave(size_t lengthBytes) {
     return WriteWave("len" + std::to_string(lengthBytes),
-                     wavetest::PcmWave(2, 16, 11025, wavetest::StereoFrameRamp(lengthBytes / 4)));
+                     WithFmt(Fmt(1, 2, 11025, 16), wavetest::StereoFrameRamp(lengthBytes / 4)));
   }
 };
 

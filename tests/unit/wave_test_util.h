@@ -54,11 +54,6 @@ inline Bytes Riff(const std::vector<Bytes>& chunks, const char* form = "WAVE",
   return Chunk("RIFF", body, sizeField, false);
 }
 
-// A plain PCM wave: RIFF, fmt (16 bytes), data.
-inline Bytes PcmWave(uint16_t channels, uint16_t bits, uint32_t rate, const Bytes& data) {
-  return Riff({Chunk("fmt ", FmtBody(1, channels, rate, bits)), Chunk("data", data)});
-}
-
 // count bytes 0, 1, 2, ... (mod 256).
 inline Bytes ByteRamp(size_t count) {
   Bytes b(count);
