@@ -109,6 +109,7 @@ TEST_F(MapTest, PickByNearnessTiesGoLowAndSkipEmptyOrTooFar) {
   EXPECT_EQ(PickSlotFrom(m, noKeys, 87, 350), -1);  // closeness 0
   EXPECT_EQ(PickSlotFrom(m, noKeys, 87, 349), 0);
   EXPECT_EQ(PickSlotFrom(m, noKeys, -10000, -10000), -1);
+  m.allocator.release(m.sampleMemory[0]);
   m.sampleMemory[0] = nullptr;
   Load({1, 2, 3});
   EXPECT_EQ(PickSlotFrom(m, noKeys, 0, 0), 1);
