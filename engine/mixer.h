@@ -77,9 +77,9 @@ struct Mixer {
   int32_t lastPlayPosBytes = 0;   // 0 <= value < ring size
   uint32_t writeIndexBytes = 0;   // 0 <= value < ring size, multiple of 4
   int32_t peakLevel = 0;          // may go negative after unloads
-  // Counts playback starts (raised under the lock). A tick whose position query belongs to an
+  // Counts playback starts (under the lock). A tick whose position query belongs to an
   // earlier start must not mix with it against the new start's reset indexes.
-  std::atomic<uint32_t> playSession{0};
+  uint32_t playSession = 0;
 
   std::atomic<int32_t> playing{0};
   std::atomic<int32_t> engineReady{0};

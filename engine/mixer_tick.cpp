@@ -204,7 +204,11 @@ void MixerTick(Mixer& m) {
   uint32_t bytesPlayed = 0;
   bool open = false;
   DeviceStatus status = DeviceStatus::kOk;
-  const uint32_t session = m.playSession;
+  uint32_t session = 0;
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    session = m.playSession;
+  }
   {
     std::lock_guard<std::mutex> device(m.deviceLock);
     open = m.device->IsOpen();

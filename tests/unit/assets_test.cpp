@@ -1,4 +1,6 @@
-// The generated map bitmap and icons, decoded independently of the generators.
+// The generated pictures: the map's background (bitmap 1000) and the two icons (980, 981).
+// The pixel rules and the file encodings are checked through the generators' own functions,
+// and the encoded bytes are decoded here independently.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -48,6 +50,27 @@ TEST(MapBitmap, CornersArePureBlueAndTheCentreIsWhite) {
   }
 }
 
+TEST(MapBitmap, UsesExactlyThe31BluesAndWhite) {
+  std::set<int> shades;
+  for (int y = 0; y < mapbmp::kSize; ++y) {
+    for (int x = 0; x < mapbmp::kSize; ++x) {
+      const int s = mapbmp::ShadeAt(x, y);
+      ASSERT_GE(s, 0);
+      ASSERT_LT(s, mapbmp::kShadeCount);
+      shades.insert(s);
+    }
+  }
+  EXPECT_EQ(shades.size(), 32u);
+  std::set<int> ks;
+  for (int s : shades) {
+    const mapbmp::Rgb c = mapbmp::ShadeColour(s);
+    EXPECT_TRUE(IsMapColour(c)) << "shade " << s;
+    ks.insert(c.r);
+  }
+  for (int k = 0; k <= 240; k += 8) EXPECT_EQ(ks.count(k), 1u) << "k = " << k;
+  EXPECT_EQ(ks.count(255), 1u) << "white";
+}
+
 TEST(MapBitmap, IsSymmetricAboutBothCentreLinesAndTheDiagonal) {
   for (int y = 0; y < mapbmp::kSize; ++y) {
     for (int x = 0; x < mapbmp::kSize; ++x) {
@@ -59,6 +82,28 @@ TEST(MapBitmap, IsSymmetricAboutBothCentreLinesAndTheDiagonal) {
   }
 }
 
+TEST(MapBitmap, LightensTowardTheCentre) {
+  // Along the diagonal, along the top edge to its middle and along the centre line inward.
+  for (int i = 1; i <= 174; ++i) {
+    EXPECT_GE(mapbmp::ShadeAt(i, i), mapbmp::ShadeAt(i - 1, i - 1)) << i;
+    EXPECT_GE(mapbmp::ShadeAt(i, 0), mapbmp::ShadeAt(i - 1, 0)) << i;
+    EXPECT_GE(mapbmp::ShadeAt(174, i), mapbmp::ShadeAt(174, i - 1)) << i;
+  }
+  EXPECT_GT(mapbmp::ShadeAt(100, 100), mapbmp::ShadeAt(20, 20));
+}
+
+TEST(MapBitmap, CentreLinesAreLighterBands) {
+  // A pixel on a centre line against pixels at the same distance from the centre away from
+  // it, and against its neighbours across the band.
+  for (int d : {40, 80, 120, 160}) {
+    const int onLine = mapbmp::ShadeAt(174, 174 - d);
+    const int diagonal = mapbmp::ShadeAt(174 - d * 7 / 10, 174 - d * 7 / 10);
+    EXPECT_GT(onLine, diagonal) << d;
+    EXPECT_GT(onLine, mapbmp::ShadeAt(174 - 40, 174 - d)) << d;
+    EXPECT_GT(mapbmp::ShadeAt(174 - d, 175), mapbmp::ShadeAt(174 - d, 175 + 40)) << d;
+  }
+}
+
 TEST(MapBitmap, FileHeadersPaletteAndRows) {
   const std::vector<uint8_t> f = mapbmp::EncodeMapBmp();
   const uint32_t rowBytes = 352;  // 350 padded to a multiple of 4
@@ -67,9 +112,15 @@ TEST(MapBitmap, FileHeadersPaletteAndRows) {
   EXPECT_EQ(f[0], 'B');
   EXPECT_EQ(f[1], 'M');
   EXPECT_EQ(Le32(f, 2), f.size());
+  EXPECT_EQ(Le32(f, 6), 0u);
   EXPECT_EQ(Le32(f, 10), pixelOffset);
+  EXPECT_EQ(Le32(f, 14), 40u);
+  EXPECT_EQ(Le32(f, 18), 350u);
   EXPECT_EQ(Le32(f, 22), 350u) << "positive: rows stored bottom-up";
+  EXPECT_EQ(Le16(f, 26), 1u);
   EXPECT_EQ(Le16(f, 28), 8u);
+  EXPECT_EQ(Le32(f, 30), 0u) << "uncompressed";
+  EXPECT_EQ(Le32(f, 34), rowBytes * 350);
   EXPECT_EQ(Le32(f, 46), 32u) << "palette entries";
 
   // Decode every pixel through the palette: bottom-up rows, zero padding.
@@ -90,7 +141,14 @@ TEST(MapBitmap, FileHeadersPaletteAndRows) {
       ++colours[(uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b];
     }
   }
-  EXPECT_EQ(colours.size(), 32u) << "exactly the 31 blues and white";
+  EXPECT_EQ(colours.size(), 32u);
+  // The stored first row is the picture's bottom row: its ends are corners.
+  EXPECT_EQ(f[pixelOffset], 0);
+  EXPECT_EQ(f[pixelOffset + 349], 0);
+  const size_t p0 = 54;  // palette entry 0: pure blue
+  EXPECT_EQ(f[p0], 255);
+  EXPECT_EQ(f[p0 + 1], 0);
+  EXPECT_EQ(f[p0 + 2], 0);
 }
 
 // ---- Icons ---------------------------------------------------------------------------------
@@ -109,8 +167,34 @@ TEST_P(IconFile, DirectoryAndBitmapHeaders) {
   EXPECT_EQ(Le16(f, 0), 0u);
   EXPECT_EQ(Le16(f, 2), 1u) << "icon";
   EXPECT_EQ(Le16(f, 4), 1u) << "one image";
-  EXPECT_EQ(Le32(f, 18), 22u) << "image offset";
+  EXPECT_EQ(f[6], 32);
+  EXPECT_EQ(f[7], 32);
+  EXPECT_EQ(f[8], 16) << "colours";
+  EXPECT_EQ(f[9], 0);
+  EXPECT_EQ(Le16(f, 10), 1u);
+  EXPECT_EQ(Le16(f, 12), 4u);
+  EXPECT_EQ(Le32(f, 14), image);
+  EXPECT_EQ(Le32(f, 18), 22u);
+  EXPECT_EQ(Le32(f, 22), 40u);
+  EXPECT_EQ(Le32(f, 26), 32u);
   EXPECT_EQ(Le32(f, 30), 64u) << "colour rows and mask rows";
+  EXPECT_EQ(Le16(f, 34), 1u);
+  EXPECT_EQ(Le16(f, 36), 4u);
+  EXPECT_EQ(Le32(f, 38), 0u);
+  EXPECT_EQ(Le32(f, 42), 32u * 16 + 32u * 4);
+  // The palette: the 16 standard colours, blue-green-red-zero.
+  const uint8_t standard[16][3] = {
+      {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
+      {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
+      {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
+  };
+  for (int i = 0; i < 16; ++i) {
+    const size_t p = 62 + 4u * i;
+    EXPECT_EQ(f[p + 2], standard[i][0]) << i;
+    EXPECT_EQ(f[p + 1], standard[i][1]) << i;
+    EXPECT_EQ(f[p], standard[i][2]) << i;
+    EXPECT_EQ(f[p + 3], 0) << i;
+  }
 }
 
 TEST_P(IconFile, PixelsAndMaskDecodeToThePicture) {

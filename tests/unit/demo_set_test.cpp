@@ -1,12 +1,15 @@
-// The generated start-up set: each file has its documented format and converts to the same
-// length as the others at each output rate, so the loops stay in step.
+// The generated start-up set: each file has the format it is documented with, is audible but
+// moderate, and every file converts to the same length at each output rate, so the loops stay
+// in step. The files are read from the folder the build wrote them to.
 #ifdef MIXORAMA_DEMO_DIR
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,8 +22,6 @@ namespace {
 
 // One bar at 11025 Hz, in frames; a file at rate R holds this many times R / 11025.
 constexpr int32_t kBarFrames11025 = 22048;
-// The generator writes the canonical 44-byte header: RIFF, WAVE, a 16-byte fmt chunk, data.
-constexpr size_t kHeaderBytes = 44;
 
 struct DemoFormat {
   const char* name;
@@ -29,43 +30,130 @@ struct DemoFormat {
   uint16_t channels;
 };
 
+// The formats of the set, as documented in docs/demo-set.md.
 const DemoFormat kFormats[] = {
     {"BD7525.WAV", 44100, 16, 1}, {"CP.WAV", 22050, 8, 1},      {"MA.WAV", 44100, 16, 2},
     {"LT50.WAV", 11025, 8, 1},    {"SD0010.WAV", 22050, 16, 2}, {"CH.WAV", 22050, 8, 2},
     {"HC50.WAV", 11025, 16, 1},
 };
 
+void PrintTo(const DemoFormat& f, std::ostream* os) {
+  *os << f.name << " (" << f.rate << " Hz, " << f.bits << " bits, " << f.channels << " ch)";
+}
+
 std::string DemoPath(const char* name) {
   return std::string(MIXORAMA_DEMO_DIR) + "/" + name;
 }
 
 std::vector<uint8_t> ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<uint8_t> bytes;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return bytes;
+  uint8_t buf[4096];
+  size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + got);
+  std::fclose(f);
+  return bytes;
 }
 
-uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<size_t>(i)];
-  return v;
+uint32_t Le16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8;
+}
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return Le16(b, at) | Le16(b, at + 2) << 16;
+}
+std::string Tag(const std::vector<uint8_t>& b, size_t at) {
+  return std::string(reinterpret_cast<const char*>(&b[at]), 4);
 }
 
-TEST(DemoSet, HeadersDeclareTheirFormatAndOneBar) {
+// The generator writes the canonical 44-byte header: RIFF, WAVE, a 16-byte fmt chunk, data.
+constexpr size_t kHeaderBytes = 44;
+
+// Samples of a file's data chunk as values in [-1, 1), channels interleaved.
+std::vector<double> Samples(const std::vector<uint8_t>& file, uint16_t bits) {
+  std::vector<double> out;
+  const size_t dataBytes = Le32(file, 40);
+  if (bits == 8) {
+    for (size_t i = 0; i < dataBytes; ++i) out.push_back((file[kHeaderBytes + i] - 128) / 128.0);
+  } else {
+    for (size_t i = 0; i + 1 < dataBytes; i += 2) {
+      const auto v = static_cast<int16_t>(Le16(file, kHeaderBytes + i));
+      out.push_back(v / 32768.0);
+    }
+  }
+  return out;
+}
+
+class DemoFile : public ::testing::TestWithParam<DemoFormat> {};
+
+TEST_P(DemoFile, HeaderDeclaresItsFormatAndOneBar) {
+  const DemoFormat& f = GetParam();
+  const std::vector<uint8_t> file = ReadWhole(DemoPath(f.name));
+  ASSERT_GE(file.size(), kHeaderBytes) << f.name << " missing or short";
+  EXPECT_EQ(Tag(file, 0), "RIFF");
+  EXPECT_EQ(Le32(file, 4), file.size() - 8);
+  EXPECT_EQ(Tag(file, 8), "WAVE");
+  EXPECT_EQ(Tag(file, 12), "fmt ");
+  EXPECT_EQ(Le32(file, 16), 16u);
+  EXPECT_EQ(Le16(file, 20), 1u) << "PCM";
+  EXPECT_EQ(Le16(file, 22), f.channels);
+  EXPECT_EQ(Le32(file, 24), f.rate);
+  const uint32_t blockAlign = f.channels * f.bits / 8u;
+  EXPECT_EQ(Le32(file, 28), f.rate * blockAlign) << "average bytes per second";
+  EXPECT_EQ(Le16(file, 32), blockAlign);
+  EXPECT_EQ(Le16(file, 34), f.bits);
+  EXPECT_EQ(Tag(file, 36), "data");
+  const uint32_t frames = kBarFrames11025 * (f.rate / 11025u);
+  EXPECT_EQ(Le32(file, 40), frames * blockAlign);
+  EXPECT_EQ(file.size(), kHeaderBytes + frames * blockAlign);
+}
+
+TEST_P(DemoFile, IsAudibleWithAModeratePeak) {
+  const DemoFormat& f = GetParam();
+  const std::vector<uint8_t> file = ReadWhole(DemoPath(f.name));
+  ASSERT_GE(file.size(), kHeaderBytes) << f.name << " missing or short";
+  const std::vector<double> s = Samples(file, f.bits);
+  double peak = 0.0, energy = 0.0;
+  for (double v : s) {
+    peak = std::fmax(peak, std::fabs(v));
+    energy += v * v;
+  }
+  ASSERT_GT(peak, 0.0) << f.name << " is silent";
+  const double peakDb = 20.0 * std::log10(peak);
+  const double rmsDb = 10.0 * std::log10(energy / s.size());
+  EXPECT_LE(peakDb, -5.5) << f.name << ": leaves headroom for the mix";
+  EXPECT_GE(peakDb, -16.0) << f.name << ": loud enough to be heard in the mix";
+  EXPECT_GE(rmsDb, -45.0) << f.name << ": more than a click";
+}
+
+TEST(DemoSet, StereoFilesHaveTwoDifferentSides) {
   for (const DemoFormat& f : kFormats) {
+    if (f.channels != 2) continue;
     SCOPED_TRACE(f.name);
     const std::vector<uint8_t> file = ReadWhole(DemoPath(f.name));
-    ASSERT_GE(file.size(), kHeaderBytes) << "missing or short";
-    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
-    EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "WAVE");
-    EXPECT_EQ(Le(file, 4, 4), file.size() - 8);
-    EXPECT_EQ(Le(file, 22, 2), f.channels);
-    EXPECT_EQ(Le(file, 24, 4), f.rate);
-    EXPECT_EQ(Le(file, 34, 2), f.bits);
-    EXPECT_EQ(std::string(file.begin() + 36, file.begin() + 40), "data");
-    const uint32_t dataBytes = kBarFrames11025 * (f.rate / 11025u) * f.channels * f.bits / 8u;
-    EXPECT_EQ(Le(file, 40, 4), dataBytes);
-    EXPECT_EQ(file.size(), kHeaderBytes + dataBytes);
+    ASSERT_GE(file.size(), kHeaderBytes);
+    const std::vector<double> s = Samples(file, f.bits);
+    size_t differing = 0;
+    for (size_t i = 0; i + 1 < s.size(); i += 2) differing += s[i] != s[i + 1] ? 1 : 0;
+    EXPECT_GT(differing, s.size() / 20) << "mono in a stereo file";
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartupSet, DemoFile, ::testing::ValuesIn(kFormats),
+                         [](const ::testing::TestParamInfo<DemoFormat>& p) {
+                           std::string n = p.param.name;
+                           return n.substr(0, n.find('.'));
+                         });
+
+TEST(DemoSet, CoversEveryInputKind) {
+  std::set<uint32_t> rates;
+  std::set<std::pair<uint16_t, uint16_t>> kinds;
+  for (const DemoFormat& f : kFormats) {
+    rates.insert(f.rate);
+    kinds.insert({f.bits, f.channels});
+  }
+  EXPECT_EQ(rates, (std::set<uint32_t>{11025, 22050, 44100}));
+  EXPECT_EQ(kinds.size(), 4u) << "8 and 16 bits, mono and stereo";
 }
 
 // Frames at the end of a buffer that are wholly zero.

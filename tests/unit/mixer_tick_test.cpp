@@ -1,4 +1,7 @@
-// Mixing one frame, the fast path against it, and the tick against a scripted device.
+// The mixer tick and the mixing of one frame: wraps (wave end, ring end, 32-bit position),
+// the volume ramp, the peak level and gain divisor, the two mended output faults (saturation,
+// silent empty frames), the tick guard and flags, the failed position query, the deferred menu
+// step, and the same performance mixed in one piece and in many small ticks.
 #include "engine/mixer_tick.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +26,8 @@ struct StereoSample {
   int16_t right;
 };
 
+// Puts frames into channel c the way a load leaves them: sample memory from the table's
+// allocator, high byte first, read position 0, active last.
 void InstallChannel(Mixer& m, int c, const std::vector<StereoSample>& frames, int32_t volume) {
   auto* block = static_cast<uint8_t*>(m.allocator.allocZeroed(frames.size() * 4));
   ASSERT_NE(block, nullptr);
@@ -45,6 +50,7 @@ void InstallChannel(Mixer& m, int c, const std::vector<StereoSample>& frames, in
   m.active[c] = 1;
 }
 
+// Frames i + 1 on the left and -(i + 1) on the right, so every frame tells where it came from.
 std::vector<StereoSample> Ramp(int frames, int start = 1) {
   std::vector<StereoSample> v;
   for (int i = 0; i < frames; ++i) {
@@ -59,6 +65,7 @@ std::vector<StereoSample> Both(std::initializer_list<int16_t> values) {
   return v;
 }
 
+// The ring's frame at a byte offset, read as 16-bit little-endian samples.
 StereoSample RingFrame(const Mixer& m, uint32_t offsetBytes) {
   const uint8_t* p = m.outputRing + offsetBytes;
   return {static_cast<int16_t>(p[0] | (p[1] << 8)), static_cast<int16_t>(p[2] | (p[3] << 8))};
@@ -68,12 +75,15 @@ std::vector<uint8_t> RingBytes(const Mixer& m, uint32_t offsetBytes) {
   return std::vector<uint8_t>(m.outputRing + offsetBytes, m.outputRing + offsetBytes + 4);
 }
 
+// ---- Mixing one frame -----------------------------------------------------------------------
+
 class MixFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m.outputRing = static_cast<uint8_t*>(m.allocator.allocZeroed(m.ringSizeBytes));
     ASSERT_NE(m.outputRing, nullptr);
   }
+  // Mixes one frame and returns what it wrote.
   StereoSample Mix() {
     const uint32_t at = m.writeIndexBytes;
     MixOneFrame(m);
@@ -82,15 +92,37 @@ class MixFrameTest : public ::testing::Test {
   Mixer m;
 };
 
+TEST_F(MixFrameTest, OneChannelAtUnityWithDivisorOneReproducesTheStoredSamples) {
+  InstallChannel(m, 0, Ramp(64), kUnityVolume);
+  for (int i = 0; i < 64; ++i) {
+    const StereoSample out = Mix();
+    ASSERT_EQ(out.left, i + 1) << "frame " << i;
+    ASSERT_EQ(out.right, -(i + 1)) << "frame " << i;
+    ASSERT_EQ(m.peakLevel / 32000, 1);
+  }
+}
+
+TEST_F(MixFrameTest, ChannelOnOtherIndexIsMixedTheSame) {
+  InstallChannel(m, 7, Ramp(3, 500), kUnityVolume);
+  EXPECT_EQ(Mix().left, 500);
+  EXPECT_EQ(Mix().right, -501);
+}
+
 TEST_F(MixFrameTest, WaveWrapsAtItsEndWithinTheSameStep) {
   InstallChannel(m, 0, Ramp(3), kUnityVolume);
   const int expectLeft[] = {1, 2, 3, 1, 2, 3, 1};
   const int32_t expectPos[] = {4, 8, 0, 4, 8, 0, 4};
   for (int i = 0; i < 7; ++i) {
-    const StereoSample out = Mix();
-    EXPECT_EQ(out.left, expectLeft[i]) << "frame " << i;
-    EXPECT_EQ(out.right, -expectLeft[i]) << "frame " << i;
+    EXPECT_EQ(Mix().left, expectLeft[i]) << "frame " << i;
     EXPECT_EQ(m.readPosBytes[0], expectPos[i]) << "frame " << i;
+  }
+}
+
+TEST_F(MixFrameTest, OneFrameWaveRepeatsItsFrame) {
+  InstallChannel(m, 2, Both({321}), kUnityVolume);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(Mix().left, 321);
+    EXPECT_EQ(m.readPosBytes[2], 0);
   }
 }
 
@@ -115,7 +147,8 @@ struct RampCase {
 
 class VolumeRampTest : public MixFrameTest, public ::testing::WithParamInterface<RampCase> {};
 
-// Value -32768, divisor 1: a frame mixed at volume v is 32768 - v * 32768 / 350.
+// Samples of 0 (value -32768) with the divisor held at 1: a frame mixed at volume v comes
+// out as 32768 - v * 32768 / 350.
 TEST_P(VolumeRampTest, KUnitsTakeKFramesAndEachFrameUsesTheVolumeBeforeItsStep) {
   const RampCase c = GetParam();
   InstallChannel(m, 0, Both({0}), c.from);
@@ -138,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(UpDownAndFlat, VolumeRampTest,
                                            RampCase{1, 350}, RampCase{350, 1}));
 
 TEST_F(MixFrameTest, EachProductIsTruncatedOnItsOwnBeforeItIsAdded) {
-  // -349 / 350 truncates to 0 twice; a sum divided once would give -1.
+  // Two channels at volume 1 with value -349 each: -349 / 350 truncates to 0 twice, where a
+  // sum divided once would give -1. The peak is held so that the divisor is 1.
   InstallChannel(m, 0, Both({32768 - 349}), 1);
   InstallChannel(m, 1, Both({32768 - 349}), 1);
   m.peakLevel = 32000;
@@ -146,6 +180,27 @@ TEST_F(MixFrameTest, EachProductIsTruncatedOnItsOwnBeforeItIsAdded) {
   EXPECT_EQ(out.left, 32767);  // 0 + 32768, saturated
   EXPECT_EQ(m.peakLevel, 32000);
 }
+
+class ChannelCountTest : public MixFrameTest, public ::testing::WithParamInterface<int> {};
+
+// n channels at unity with quiet material: the divisor settles at n and the output is the
+// average of the n samples (truncated toward zero before the offset is added back).
+TEST_P(ChannelCountTest, DivisorFollowsTheSumOfOffsetsAndGivesTheAverage) {
+  const int n = GetParam();
+  int32_t sum = 0;
+  for (int c = 0; c < n; ++c) {
+    InstallChannel(m, c, Both({static_cast<int16_t>(c + 1)}), kUnityVolume);
+    sum += c + 1;
+  }
+  const StereoSample out = Mix();
+  const int32_t mixed = sum - 32768 * n;
+  EXPECT_EQ(m.peakLevel, -mixed);
+  EXPECT_EQ(m.peakLevel / 32000, n);
+  EXPECT_EQ(out.left, mixed / n + 32768);
+  EXPECT_EQ(out.right, mixed / n + 32768);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneToEight, ChannelCountTest, ::testing::Range(1, 9));
 
 struct DivisorCase {
   int32_t peakBefore;
@@ -168,6 +223,22 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, DivisorTest,
                                            DivisorCase{64000, 32384},    // -768 / 2 + 32768
                                            DivisorCase{96000, 32512}));  // -768 / 3 + 32768
 
+TEST_F(MixFrameTest, AfterSyncOutputIsSilentUntilASumReaches32000) {
+  InstallChannel(m, 0, Both({10000, 5000, 769, 768, 769, -5}), kUnityVolume);
+  const int16_t expect[] = {0, 0, 0, 768, 769, -5};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(Mix().left, expect[i]) << "frame " << i;
+}
+
+TEST_F(MixFrameTest, ChannelAtVolumeOneNeverLeavesSilence) {
+  InstallChannel(m, 0, Both({-32768, 0, 32767, -1}), 1);
+  for (int i = 0; i < 400; ++i) {
+    MixOneFrame(m);
+    ASSERT_EQ(RingBytes(m, m.writeIndexBytes == 0 ? m.ringSizeBytes - 4 : m.writeIndexBytes - 4),
+              (std::vector<uint8_t>{0, 0, 0, 0}));
+  }
+  EXPECT_EQ(m.peakLevel, 65536 / 350);
+}
+
 TEST_F(MixFrameTest, FullScaleNegativeSampleMakesDivisorTwoUntilSync) {
   InstallChannel(m, 0, Both({100, -32768, 1000, 32767, 100}), kUnityVolume);
   EXPECT_EQ(Mix().left, 100);  // divisor 1
@@ -182,7 +253,8 @@ TEST_F(MixFrameTest, FullScaleNegativeSampleMakesDivisorTwoUntilSync) {
 }
 
 TEST_F(MixFrameTest, OutputOf32768IsSaturatedNotWrittenAsMinus32768) {
-  // Product truncates to 0: output 32768 would be 0x8000, a full-scale click.
+  // Volume 1, value -1: the product truncates to 0, so the output is 0 + 32768. Its low 16
+  // bits would be 0x8000, a full-scale negative click; it is written as 32767 instead.
   InstallChannel(m, 0, Both({32767}), 1);
   m.peakLevel = 40000;
   MixOneFrame(m);
@@ -194,7 +266,7 @@ class NoActiveChannelTest : public MixFrameTest, public ::testing::WithParamInte
 TEST_P(NoActiveChannelTest, FrameIsWrittenAsSilenceAndThePeakStays) {
   m.peakLevel = GetParam();
   std::memset(m.outputRing, 0xAA, m.ringSizeBytes);
-  // A slot being loaded (memory, not active) is neither read nor advanced.
+  // A slot being loaded holds memory but is not active yet: it is neither read nor advanced.
   InstallChannel(m, 4, Ramp(10), kUnityVolume);
   {
     std::lock_guard<std::mutex> hold(m.lock);
@@ -220,7 +292,28 @@ TEST_F(MixFrameTest, NegativePeakIsRaisedByTheFirstActiveChannelBeforeTheDivisor
   EXPECT_EQ(m.peakLevel, 32668);
 }
 
-// One scripted GUI-thread step between two ticks, with material that reaches every edge.
+TEST_F(MixFrameTest, NegativePeakWithAQuietChannelRisesToItsMagnitude) {
+  InstallChannel(m, 0, Both({32767}), 1);  // product truncates to 0
+  m.peakLevel = -300;
+  MixOneFrame(m);
+  EXPECT_EQ(m.peakLevel, 0);
+  EXPECT_EQ(RingBytes(m, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST_F(MixFrameTest, LeftAndRightAreMixedApartAndBothRaiseThePeak) {
+  InstallChannel(m, 0, {{32767, -32768}}, kUnityVolume);
+  InstallChannel(m, 1, {{-32768, 32767}}, 175);
+  const StereoSample out = Mix();
+  // Left: -1 + 175 * -65536 / 350 = -32769; right: -65536 + 175 * -1 / 350 = -65536.
+  EXPECT_EQ(m.peakLevel, 65536);
+  EXPECT_EQ(out.left, -32769 / 2 + 32768);
+  EXPECT_EQ(out.right, 0);
+}
+
+// ---- The tick's fast path against the plain frame-by-frame mixing ---------------------------
+
+// Applies the same step of a scripted session to a table: what the GUI thread does between
+// two ticks (loads, unloads, Sync, volume changes) with material that reaches every edge.
 void TwinStep(Mixer& m, uint32_t op, uint32_t arg) {
   const int c = static_cast<int>(arg % kChannelCount);
   switch (op % 9) {
@@ -289,13 +382,13 @@ TEST_P(FastPathTwinTest, SameBytesAndSameStateAsFrameByFrame) {
       std::lock_guard<std::mutex> hold(plain.lock);
       for (int32_t f = 0; f < frames; ++f) MixOneFrame(plain);
     }
-    SCOPED_TRACE("round " + std::to_string(round));
-    ASSERT_EQ(std::memcmp(fast.outputRing, plain.outputRing, fast.ringSizeBytes), 0);
-    ASSERT_EQ(fast.writeIndexBytes, plain.writeIndexBytes);
-    ASSERT_EQ(fast.peakLevel, plain.peakLevel);
+    ASSERT_EQ(std::memcmp(fast.outputRing, plain.outputRing, fast.ringSizeBytes), 0)
+        << "round " << round;
+    ASSERT_EQ(fast.writeIndexBytes, plain.writeIndexBytes) << "round " << round;
+    ASSERT_EQ(fast.peakLevel, plain.peakLevel) << "round " << round;
     for (int c = 0; c < kChannelCount; ++c) {
-      ASSERT_EQ(fast.readPosBytes[c], plain.readPosBytes[c]) << c;
-      ASSERT_EQ(fast.volume[c], plain.volume[c]) << c;
+      ASSERT_EQ(fast.readPosBytes[c], plain.readPosBytes[c]) << "round " << round << " ch " << c;
+      ASSERT_EQ(fast.volume[c], plain.volume[c]) << "round " << round << " ch " << c;
     }
   }
 }
@@ -308,12 +401,16 @@ TEST(FastPathTest, QuotientIsExactForADivisorFarAboveAnyMixedPeak) {
     for (int c = 0; c < 5; ++c) InstallChannel(m, c, Both({-32768}), kUnityVolume);
     InstallChannel(m, 5, Both({32768 - 12319}), kUnityVolume);
     m.peakLevel = 20000 * 32000;
-    useFastPath ? MixFrames(m, 1) : MixOneFrame(m);
+    if (useFastPath) {
+      MixFrames(m, 1);
+    } else {
+      MixOneFrame(m);
+    }
     EXPECT_EQ(RingFrame(m, 0).left, 32768 - 16) << (useFastPath ? "fast" : "plain");
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, FastPathTwinTest, ::testing::Values(1u, 1234567u));
+INSTANTIATE_TEST_SUITE_P(Seeds, FastPathTwinTest, ::testing::Values(1u, 2u, 77u, 1234567u));
 
 TEST(FastPathTest, ZeroOrNegativeFrameCountMixesNothing) {
   Mixer m;
@@ -325,6 +422,8 @@ TEST(FastPathTest, ZeroOrNegativeFrameCountMixesNothing) {
   EXPECT_EQ(m.readPosBytes[0], 0);
   EXPECT_EQ(m.peakLevel, 0);
 }
+
+// ---- The tick against a scripted device ------------------------------------------------------
 
 class TickTest : public ::testing::Test {
  protected:
@@ -372,7 +471,10 @@ TEST_F(TickTest, MixesTheFramesPlayedSinceTheLastTickBehindThePlayPosition) {
   TickAt(400);  // no progress: nothing mixed
   EXPECT_EQ(m.writeIndexBytes, 400u);
   EXPECT_EQ(RingFrame(m, 400).left, 0);
-  TickAt(402);  // a partial frame is rounded up to a whole one
+}
+
+TEST_F(TickTest, PartialFrameOfProgressIsRoundedUpToAWholeFrame) {
+  TickAt(402);
   EXPECT_EQ(m.lastPlayPosBytes, 402);
   EXPECT_EQ(m.writeIndexBytes, 404u);
   EXPECT_EQ(m.readPosBytes[0], 404);
@@ -384,6 +486,7 @@ TEST_F(TickTest, PlayPositionWrapsModuloTheRing) {
   TickAt(ring + 40);
   EXPECT_EQ(m.lastPlayPosBytes, 40);
   EXPECT_EQ(m.writeIndexBytes, 40u);
+  // Frames (ring - 40) / 4 .. (ring + 40) / 4 - 1 of the ramp, on a 1000-frame wave.
   EXPECT_EQ(RingFrame(m, ring - 40).left, static_cast<int16_t>((ring - 40) / 4 % 1000 + 1));
   EXPECT_EQ(RingFrame(m, 36).left, static_cast<int16_t>(((ring + 40) / 4 - 1) % 1000 + 1));
 }
@@ -421,7 +524,32 @@ TEST_F(TickTest, GuardSetMeansTheTickDoesNothing) {
   EXPECT_EQ(m.readPosBytes[0], 0);
 }
 
+TEST_F(TickTest, LiveFlagClearMeansTheTickDoesNothing) {
+  m.live = 0;
+  TickAt(400);
+  EXPECT_EQ(dev.positionQueries, 0);
+  EXPECT_EQ(m.tickGuard, 0);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+}
+
+TEST_F(TickTest, NotPlayingOrNoDeviceReturnsWithTheGuardCleared) {
+  m.playing = 0;
+  TickAt(400);
+  EXPECT_EQ(dev.positionQueries, 0);
+  EXPECT_EQ(m.tickGuard, 0);
+  m.playing = 1;
+  DeviceClose(m);
+  log.clear();
+  TickAt(400);
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(m.tickGuard, 0);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(m.playing, 1);
+}
+
 TEST_F(TickTest, StopWhileTheTickWaitsForThePositionLeavesTheRingAlone) {
+  // Stop playback clears the playing flag first; a tick already past its own test must not
+  // write into the ring that the stop is about to fill with the silence pattern.
   std::memset(m.outputRing, 0x77, m.ringSizeBytes);
   dev.onPosition = [this] { m.playing = 0; };
   TickAt(400);
@@ -434,6 +562,8 @@ TEST_F(TickTest, StopWhileTheTickWaitsForThePositionLeavesTheRingAlone) {
 }
 
 TEST_F(TickTest, RestartWhileTheTickWaitsForThePositionDropsTheOldPosition) {
+  // A stop and a new start complete while the query is under way: its byte count belongs to
+  // the old device, and mixing with it would jump the new start's indexes ahead.
   std::memset(m.outputRing, 0x77, m.ringSizeBytes);
   dev.onPosition = [this] {
     std::lock_guard<std::mutex> hold(m.lock);
@@ -451,7 +581,16 @@ TEST_F(TickTest, RestartWhileTheTickWaitsForThePositionDropsTheOldPosition) {
   EXPECT_EQ(m.writeIndexBytes, 400u);
 }
 
+TEST_F(TickTest, RingReleasedWhileTheTickWaitsForThePositionIsNotWritten) {
+  dev.onPosition = [this] { ReleaseOutputRing(m); };
+  TickAt(400);
+  EXPECT_EQ(m.outputRing, nullptr);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(m.tickGuard, 0);
+}
+
 TEST_F(TickTest, FailedAnswerDuringAStopIsNotReported) {
+  // The stop closes the device while the query is under way; its failure is the stop's doing.
   dev.onPosition = [this] { m.playing = 0; };
   dev.positionScript.push_back({DeviceStatus::kInvalidHandle, 0});
   MixerTick(m);
@@ -475,6 +614,7 @@ TEST_P(FailedQueryTest, KillsTheTimerStopsClosesAndTellsWithTheGuardHeld) {
   EXPECT_EQ(m.tickGuard, 0);
   EXPECT_EQ(m.playing, 0);
   EXPECT_FALSE(dev.IsOpen());
+  // Left as they were: live flag, ring, indexes, channels.
   EXPECT_EQ(m.live, 1);
   EXPECT_EQ(m.lastPlayPosBytes, 400);
   EXPECT_EQ(m.writeIndexBytes, 400u);
@@ -482,6 +622,7 @@ TEST_P(FailedQueryTest, KillsTheTimerStopsClosesAndTellsWithTheGuardHeld) {
   EXPECT_EQ(m.outputRing[400], 0x5A);
   EXPECT_EQ(m.active[0], 1);
 
+  // The next press of the play button starts playback again.
   StartPlayback(m);
   EXPECT_EQ(m.playing, 1);
   EXPECT_TRUE(dev.IsOpen());
@@ -490,7 +631,15 @@ TEST_P(FailedQueryTest, KillsTheTimerStopsClosesAndTellsWithTheGuardHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AnyNonZeroResult, FailedQueryTest,
-                         ::testing::Values(DeviceStatus::kError, DeviceStatus::kNotOpen));
+                         ::testing::Values(DeviceStatus::kError, DeviceStatus::kInvalidHandle,
+                                           DeviceStatus::kNoDriver, DeviceStatus::kNotOpen),
+                         [](const ::testing::TestParamInfo<DeviceStatus>& i) {
+                           std::string name = DeviceStatusName(i.param);
+                           for (char& ch : name) {
+                             if (ch == ' ') ch = '_';
+                           }
+                           return name;
+                         });
 
 TEST_F(TickTest, FirstCallbackWithTheMenuFlagRunsTheMenuStepInsteadOfMixing) {
   m.menuSetup = 1;
@@ -506,8 +655,43 @@ TEST_F(TickTest, FirstCallbackWithTheMenuFlagRunsTheMenuStepInsteadOfMixing) {
   EXPECT_EQ(m.writeIndexBytes, 400u);
 }
 
-// Plays a fixed performance, ticking whenever step(i) frames have played; returns what the
-// device played, and `mixed` gets every frame the ticks wrote, in order.
+// ---- Played-byte arithmetic ---------------------------------------------------------------
+
+struct PlayedCase {
+  uint32_t bytesPlayed;
+  uint32_t ringSize;
+  int32_t lastBefore;
+  int32_t expectD;
+  int32_t expectLast;
+};
+
+class PlayedBytesTest : public ::testing::TestWithParam<PlayedCase> {};
+
+TEST_P(PlayedBytesTest, CountsForwardFromTheLastPositionModuloTheRing) {
+  const PlayedCase c = GetParam();
+  int32_t last = c.lastBefore;
+  EXPECT_EQ(PlayedBytesSince(c.bytesPlayed, c.ringSize, last), c.expectD);
+  EXPECT_EQ(last, c.expectLast);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, PlayedBytesTest,
+    ::testing::Values(PlayedCase{400, 11024, 0, 400, 400}, PlayedCase{0, 11024, 0, 0, 0},
+                      PlayedCase{11024, 11024, 0, 0, 0},  // a whole cycle counts as none
+                      PlayedCase{11024 + 40, 11024, 11024 - 40, 80, 40},
+                      PlayedCase{11023, 11024, 11020, 3, 11023},
+                      PlayedCase{0xFFFFFFF0u, 11024, 0, 5856, 5856},
+                      PlayedCase{16, 11024, 5856, 5184, 16},
+                      PlayedCase{0xFFFFFFFFu, 11024, 5871, 0, 5871},
+                      PlayedCase{0x80000000u, 44100, 0, 34148, 34148},  // unsigned modulo
+                      PlayedCase{0xFFFFFFFFu, 44100, 34148, 24195 - 34148 + 44100, 24195},
+                      PlayedCase{0x80000000u, 11024, 8448, 0, 8448}));
+
+// ---- One performance, mixed in different tick sizes -----------------------------------------
+
+// Plays a fixed performance on the virtual device: five channels of ramps with prime lengths,
+// volumes ramping toward different targets, ticking whenever `step(i)` frames have played.
+// Returns everything the device played; `mixed` receives every frame the ticks wrote, in order.
 template <typename StepFn>
 std::vector<uint8_t> Perform(StepFn step, uint64_t totalFrames, std::vector<uint8_t>* mixed) {
   VirtualDevice dev;
@@ -555,29 +739,37 @@ TEST(ChunkedTickTest, OneLargeTickAndManySmallOnesPlayTheSameBytes) {
   EXPECT_TRUE(byOne == byLarge);
   EXPECT_TRUE(byOne == byOdd);
 
-  // Each mixed frame is heard one ring cycle later; the first cycle is the fresh zeros.
+  // The first ring cycle plays the zeros of the fresh ring; after it, each mixed frame is
+  // heard exactly one ring cycle after its own place in time.
   for (uint64_t i = 0; i < ringFrames * 4; ++i) ASSERT_EQ(byOne[i], 0) << i;
   ASSERT_EQ(mixed.size(), total * 4);
   for (uint64_t i = 0; i < (total - ringFrames) * 4; ++i) {
     ASSERT_EQ(byOne[ringFrames * 4 + i], mixed[i]) << "byte " << i;
   }
+  // Not trivially silent: the performance reaches the divisor and sounds.
   bool anyNonZero = false;
   for (uint8_t b : mixed) anyNonZero = anyNonZero || b != 0;
   EXPECT_TRUE(anyNonZero);
 }
 
+// ---- The virtual device's end of loops, and a mono card ---------------------------------------
+
+struct VirtualSession {
+  explicit VirtualSession(const VirtualDevice::Options& options) : dev(options) {
+    m.device = &dev;
+    m.timer = &timer;
+    m.engineReady = EngineInit(m);
+    InstallChannel(m, 0, Ramp(333), kUnityVolume);
+    m.mapHover = 1;
+  }
+  VirtualDevice dev;
+  ManualTimer timer;
+  Mixer m;
+};
+
 TEST(VirtualDeviceTickTest, AfterTheLastLoopThePositionStandsAndNothingIsMixed) {
-  struct {
-    VirtualDevice dev;
-    ManualTimer timer;
-    Mixer m;
-  } s;
-  s.m.device = &s.dev;
-  s.m.timer = &s.timer;
-  s.m.engineReady = EngineInit(s.m);
+  VirtualSession s(VirtualDevice::Options{});
   ASSERT_EQ(s.m.engineReady, 1);
-  InstallChannel(s.m, 0, Ramp(333), kUnityVolume);
-  s.m.mapHover = 1;
   s.m.loopBuffer.loops = 2;  // instead of about 29 days
   StartPlayback(s.m);
   const uint64_t ringFrames = s.m.ringSizeBytes / 4;
@@ -598,6 +790,37 @@ TEST(VirtualDeviceTickTest, AfterTheLastLoopThePositionStandsAndNothingIsMixed) 
   EXPECT_EQ(s.m.readPosBytes[0], atEnd);
   EXPECT_EQ(s.m.writeIndexBytes, 0u);
   EXPECT_EQ(s.m.playing, 1);
+}
+
+TEST(VirtualDeviceTickTest, MonoCardPlaysTheStereoRingAsSuccessiveSamples) {
+  VirtualDevice::Options mono;
+  mono.caps = DeviceCaps{0xFFFFF, 1};
+  VirtualSession s(mono);
+  ASSERT_EQ(s.m.engineReady, 1);
+  ASSERT_EQ(s.m.format.blockAlign, 2);
+  StartPlayback(s.m);
+  // Odd sample counts: positions that are not whole stereo frames.
+  uint64_t samples = 0;
+  for (int i = 0; i < 200; ++i) {
+    samples += 1 + (static_cast<uint64_t>(i) * 37) % 301;
+    s.dev.AdvanceTo(samples);
+    s.timer.Fire();
+    ASSERT_LT(s.m.writeIndexBytes, s.m.ringSizeBytes);
+    ASSERT_EQ(s.m.writeIndexBytes % 4, 0u);
+    ASSERT_EQ(static_cast<uint64_t>(s.m.lastPlayPosBytes), samples * 2 % s.m.ringSizeBytes);
+  }
+  // The mix is heard, one stereo frame as two successive samples. A position that stops
+  // between two samples of a frame has the whole frame mixed, its second half before it is
+  // played: the write index runs ahead of the play position by the half frames rounded up.
+  const std::vector<uint8_t>& played = s.dev.played();
+  ASSERT_EQ(played.size(), samples * 2);
+  bool sawMix = false;
+  for (uint64_t n = s.m.ringSizeBytes / 2; n < samples; ++n) {
+    const auto v = static_cast<int16_t>(played[2 * n] | (played[2 * n + 1] << 8));
+    ASSERT_LE(v < 0 ? -v : v, 333) << "sample " << n;  // only ramp values and silence
+    sawMix = sawMix || v != 0;
+  }
+  EXPECT_TRUE(sawMix);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ class PanelCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override { m.ui = &ui; }
 
+  // A slot holding two frames, playing, with its flags and volumes set as a mix left them.
   void FillSlot(int s) {
     m.sampleMemory[s] = m.allocator.allocZeroed(8);
     m.sampleData[s] = static_cast<uint8_t*>(m.sampleMemory[s]);
@@ -31,8 +32,7 @@ class PanelCommandsTest : public ::testing::Test {
   RecordingUi ui;
 };
 
-TEST_F(PanelCommandsTest, NoWaveEmptiesOnlyItsSlotInOrder) {
-  FillSlot(1);
+TEST_F(PanelCommandsTest, NoWaveEmptiesTheSlotInOrder) {
   FillSlot(3);
   m.peakLevel = 70000;
   NoWaveCommand(m, 3);
@@ -44,16 +44,11 @@ TEST_F(PanelCommandsTest, NoWaveEmptiesOnlyItsSlotInOrder) {
   EXPECT_EQ(m.muted[3], 0);
   EXPECT_STREQ(m.slotName[3], "");
   EXPECT_EQ(m.targetVolume[3], 300);  // only the map writes targets
-  EXPECT_EQ(m.readPosBytes[3], 4);
+  EXPECT_EQ(m.readPosBytes[3], 4);    // left as it is, like the length
   EXPECT_EQ(m.lengthBytes[3], 8);
   ASSERT_EQ(ui.calls.size(), 2u);
   EXPECT_EQ(ui.calls[0], "label:3:");
   EXPECT_EQ(ui.calls[1], "square:3");
-  EXPECT_EQ(m.active[1], 1);
-  EXPECT_NE(m.sampleMemory[1], nullptr);
-  EXPECT_EQ(m.locked[1], 1);
-  EXPECT_EQ(m.volume[1], 300);
-  EXPECT_STREQ(m.slotName[1], "C:\\LOOPS\\KICK.WAV");
 }
 
 TEST_F(PanelCommandsTest, NoWaveOnAnEmptySlotRunsTheSameSteps) {
@@ -63,8 +58,20 @@ TEST_F(PanelCommandsTest, NoWaveOnAnEmptySlotRunsTheSameSteps) {
   EXPECT_EQ(m.peakLevel, -100);
   EXPECT_EQ(m.muted[5], 0);
   EXPECT_EQ(m.volume[5], 1);
+  EXPECT_STREQ(m.slotName[5], "");
   ASSERT_EQ(ui.calls.size(), 2u);
   EXPECT_EQ(ui.calls[1], "square:5");
+}
+
+TEST_F(PanelCommandsTest, NoWaveLeavesTheOtherSlots) {
+  FillSlot(0);
+  FillSlot(1);
+  NoWaveCommand(m, 0);
+  EXPECT_EQ(m.active[1], 1);
+  EXPECT_NE(m.sampleMemory[1], nullptr);
+  EXPECT_EQ(m.locked[1], 1);
+  EXPECT_EQ(m.volume[1], 300);
+  EXPECT_STREQ(m.slotName[1], "C:\\LOOPS\\KICK.WAV");
 }
 
 // The square is redrawn while the slot name still holds the old path, the flags are clear.

@@ -1,9 +1,10 @@
-// Rate change and applying a saved setup: step order, slot state, init failure, playback.
+// Changing the output rate after the user agreed, and putting a saved setup in force: the
+// order of the panel and engine steps, what every slot looks like afterwards, engine-init
+// failure, playback left as it was, and a whole session saved and loaded again.
 #include "ui/rate_change.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,8 @@
 namespace mixorama {
 namespace {
 
+// Records the play-button captions and check-mark updates into the same call list as the
+// UiSeam, so the whole order of a command can be checked at once.
 class RecordingPanel : public RateChangeUi {
  public:
   explicit RecordingPanel(std::vector<std::string>& calls) : calls_(calls) {}
@@ -32,25 +35,33 @@ class RecordingPanel : public RateChangeUi {
   std::vector<std::string>& calls_;
 };
 
-// A 16-bit stereo PCM wave holding a ramp.
+void PutLe(std::string& s, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// A 16-bit stereo PCM wave of frames frames at rate, holding a ramp.
 void WriteWave(const std::string& path, uint32_t rate, uint32_t frames) {
-  std::string w;
-  auto put = [&w](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) w.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  };
-  w += "RIFF";
-  put(36 + frames * 4, 4);
+  std::string w = "RIFF";
+  PutLe(w, 36 + frames * 4, 4);
   w += "WAVEfmt ";
-  for (uint32_t v : {16u, 2u << 16 | 1u, rate, rate * 4, 16u << 16 | 4u}) put(v, 4);
+  PutLe(w, 16, 4);
+  PutLe(w, 1, 2);
+  PutLe(w, 2, 2);
+  PutLe(w, rate, 4);
+  PutLe(w, rate * 4, 4);
+  PutLe(w, 4, 2);
+  PutLe(w, 16, 2);
   w += "data";
-  put(frames * 4, 4);
-  for (uint32_t i = 0; i < frames * 2; ++i) put((i * 37) & 0x7FFF, 2);
+  PutLe(w, frames * 4, 4);
+  for (uint32_t i = 0; i < frames * 2; ++i) PutLe(w, (i * 37) & 0x7FFF, 2);
   std::ofstream(path, std::ios::binary) << w;
 }
 
 class RateChangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Upper-case names throughout: the loader keeps slot names in upper case, and a session
+    // loaded back must find its files on a case-sensitive file system too.
     std::filesystem::remove_all(kFolder);
     std::filesystem::create_directory(kFolder);
     WriteWave(folder + "A.WAV", 11025, 1000);
@@ -76,7 +87,7 @@ class RateChangeTest : public ::testing::Test {
     ASSERT_EQ(m.playing, 1);
   }
 
-  // Upper case: the loader keeps slot names in upper case and must find them again.
+  // Relative to the folder the tests run in, and in upper case (see SetUp).
   static constexpr char kFolder[] = "MIXO_RATE_TEST";
   const std::string folder = std::string(kFolder) + "/";
   Mixer m;
@@ -183,11 +194,15 @@ TEST_F(RateChangeTest, SetupAtTheSameRateLoadsWhilePlaybackGoesOn) {
   EXPECT_EQ(m.targetVolume[6], 44);
   EXPECT_EQ(m.locked[6], 0);
   for (int s : {0, 2, 6}) EXPECT_EQ(m.active[s], 1) << s;
+  // Each restored slot's square is drawn again once its flags are in place.
   EXPECT_EQ(ui.calls.back(), "square:7");
-  EXPECT_EQ(std::count(ui.squares.begin(), ui.squares.end(), 0), 2);
+  int squaresOfSlot0 = 0;
+  for (int s : ui.squares) squaresOfSlot0 += s == 0 ? 1 : 0;
+  EXPECT_EQ(squaresOfSlot0, 2);
 }
 
-// Hover flag left set after a dialog: drawing a square resets the target from a far cursor.
+// A map whose hover flag is still set after a dialog took the capture: drawing a square sets
+// the target from a cursor far from every slot point.
 class StaleHoverUi : public RecordingUi {
  public:
   Mixer* m = nullptr;
@@ -231,6 +246,18 @@ TEST_F(RateChangeTest, SetupAtAnotherRateRestartsPlaybackThatWasOn) {
   EXPECT_EQ(m.readPosBytes[1], 0);  // start playback runs Sync
 }
 
+TEST_F(RateChangeTest, SetupAtAnotherRateLeavesStoppedPlaybackStopped) {
+  SavedSetup setup;
+  setup.outputRate = 44100;
+  setup.slots[7] = {folder + "C.WAV", 10, 0, 0};
+  ApplySetup(m, setup, panel);
+  EXPECT_EQ(m.playing, 0);
+  EXPECT_FALSE(timer.running());
+  EXPECT_EQ(m.outputRate, 44100);
+  EXPECT_EQ(m.sampleMemory[7] != nullptr, true);
+  for (const std::string& call : ui.calls) EXPECT_NE(call, "caption:Press here to cut sound");
+}
+
 TEST_F(RateChangeTest, SetupAtAnotherRateWithoutADeviceDoesNotClaimToPlay) {
   Play();
   dev = VirtualDevice(VirtualDevice::Options{0, {0xFFFFF, 2}, 0, true});
@@ -242,7 +269,7 @@ TEST_F(RateChangeTest, SetupAtAnotherRateWithoutADeviceDoesNotClaimToPlay) {
   EXPECT_EQ(ui.calls.back(), "square:7");  // the last No Wave step; no "cut sound" caption
 }
 
-TEST_F(RateChangeTest, SavedSessionLoadsBackAtItsRateAndStaysStopped) {
+TEST_F(RateChangeTest, SavedSessionLoadsBackAsTheSameSession) {
   Load(1, "B.WAV");
   Load(3, "C.WAV");
   Load(6, "A.WAV");
@@ -256,19 +283,14 @@ TEST_F(RateChangeTest, SavedSessionLoadsBackAtItsRateAndStaysStopped) {
   const std::string text = WriteSetup(saved, setupPath);
   EXPECT_NE(text.find("slot2.path = B.WAV\r\n"), std::string::npos) << text;
 
+  // Another session at another rate, then the file is read and put in force.
   ApplyOutputRate(m, 44100, panel);
   Load(0, "C.WAV");
   m.locked[0] = 1;
   SavedSetup parsed;
   std::string message;
   ASSERT_TRUE(ParseSetup(text.data(), text.size(), setupPath, parsed, message)) << message;
-  ui.Clear();
   ApplySetup(m, parsed, panel);
-
-  // Stopped before the rate change, so left stopped.
-  EXPECT_EQ(m.playing, 0);
-  EXPECT_FALSE(timer.running());
-  for (const std::string& call : ui.calls) EXPECT_NE(call, "caption:Press here to cut sound");
 
   EXPECT_TRUE(CaptureSetup(m, "") == saved);
   EXPECT_EQ(m.outputRate, 11025);

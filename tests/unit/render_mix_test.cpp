@@ -1,9 +1,15 @@
-// Whole performances through the renderer, checked frame by frame. The "quiet" waves (even
-// samples in -15000..700) play back bit-exact alone or as two in-phase copies at full volume.
+// Whole performances through the renderer: the engine on the virtual device with the map
+// rules, panel steps and loader, checked frame by frame against what a listener must hear.
+//
+// Most scenarios use "quiet" test waves: even sample values in -15000..700. With them one
+// channel at full volume settles on a gain divisor of 1 and plays back bit-exact, and two
+// channels at full volume on a divisor of 2, so two copies of one wave in the same phase also
+// give back that wave exactly: any frame out of step shows at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -36,18 +42,34 @@ Wave QuietWave(int frames, int stepLeft, int stepRight) {
   return w;
 }
 
+void Put32(std::ofstream& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void Put16(std::ofstream& out, uint32_t v) {
+  out.put(static_cast<char>(v & 0xFF));
+  out.put(static_cast<char>((v >> 8) & 0xFF));
+}
+
 // A 16-bit stereo PCM wave file.
 void WriteWave(const fs::path& path, int32_t rate, const Wave& w) {
-  std::vector<uint8_t> bytes = WaveHeader(rate, static_cast<uint32_t>(w.frames() * 4));
+  std::ofstream out(path, std::ios::binary);
+  const uint32_t dataBytes = static_cast<uint32_t>(w.frames() * 4);
+  out.write("RIFF", 4);
+  Put32(out, 36 + dataBytes);
+  out.write("WAVEfmt ", 8);
+  Put32(out, 16);
+  Put16(out, 1);
+  Put16(out, 2);
+  Put32(out, static_cast<uint32_t>(rate));
+  Put32(out, static_cast<uint32_t>(rate) * 4);
+  Put16(out, 4);
+  Put16(out, 16);
+  out.write("data", 4);
+  Put32(out, dataBytes);
   for (size_t k = 0; k < w.frames(); ++k) {
-    for (int16_t v : {w.left[k], w.right[k]}) {
-      bytes.push_back(static_cast<uint8_t>(v & 0xFF));
-      bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-    }
+    Put16(out, static_cast<uint16_t>(w.left[k]));
+    Put16(out, static_cast<uint16_t>(w.right[k]));
   }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
 }
 
 struct Rendered {
@@ -113,22 +135,14 @@ uint64_t FirstMixedFrame(int32_t rate, int64_t tMs) {
   return ::testing::AssertionSuccess();
 }
 
-struct Snapshot {
-  int32_t target[kChannelCount];
-  int32_t volume[kChannelCount];
-  int32_t locked[kChannelCount];
-  int32_t muted[kChannelCount];
-  bool loaded[kChannelCount];
-  int32_t live;
-  int32_t hover;
-};
-
 class RenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
+    for (char& c : name) {
+      if (c == '/') c = '_';
+    }
     dir_ = fs::temp_directory_path() / ("mixorama_render_" + name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -141,25 +155,31 @@ class RenderTest : public ::testing::Test {
     return p.string();
   }
 
-  Rendered RenderWatched(RenderRequest req) {
-    req.afterTick = [this](int64_t t, const Mixer& m) {
-      Snapshot s{};
-      for (int c = 0; c < kChannelCount; ++c) {
-        s.target[c] = m.targetVolume[c];
-        s.volume[c] = m.volume[c];
-        s.locked[c] = m.locked[c];
-        s.muted[c] = m.muted[c];
-        s.loaded[c] = m.sampleMemory[c] != nullptr;
-      }
-      s.live = m.live;
-      s.hover = m.mapHover;
-      snaps[t] = s;
-    };
-    return Render(req);
-  }
-  std::map<int64_t, Snapshot> snaps;
   fs::path dir_;
 };
+
+// ---- Silence before the mouse enters ------------------------------------------------------
+
+TEST_F(RenderTest, NothingIsMixedUntilAMoveInsideTheMap) {
+  const Wave w = QuietWave(1013, 97, 53);
+  RenderRequest req;
+  req.rate = 11025;
+  req.slots = {{0, File("a.wav", 11025, w)}};
+  // Moves off the map never reach it, and a click there (keypad 2, an empty slot) changes
+  // nothing audible: mixing, and with it the phase of the loop, starts at the tick of 1000.
+  req.events = Script("100 move 400 20\n200 right 2\n300 move -1 -1\n1000 move 87 0\n");
+  req.durationMs = 3000;
+  const Rendered r = Render(req);
+  ASSERT_EQ(r.sent, FramesByTime(11025, 3000));
+  ASSERT_EQ(r.frames(), 33075u);
+  const uint64_t origin = FirstMixedFrame(11025, 1000);
+  ASSERT_EQ(origin, 13780u);
+  EXPECT_TRUE(AllZero(r, 0, origin));
+  EXPECT_TRUE(PlaysWave(r, w, origin, origin + kRamp, r.frames()));
+  EXPECT_TRUE(r.messages.empty());
+}
+
+// ---- Bit-exact looping, in step with the clock ----------------------------------------------
 
 struct InStepCase {
   int32_t rate;
@@ -175,15 +195,10 @@ TEST_P(InStepTest, OneFullVolumeChannelLoopsBitExact) {
   RenderRequest req;
   req.rate = c.rate;
   req.slots = {{0, File("a.wav", c.rate, w)}};
-  // Moves off the map and a keypad click on an empty slot before entering change nothing.
-  const std::string before =
-      c.enterMs > 300 ? "100 move 400 20\n200 right 2\n300 move -1 -1\n" : "";
-  req.events = Script(before + std::to_string(c.enterMs) + " move 87 0\n");
+  req.events = Script(std::to_string(c.enterMs) + " move 87 0  # onto slot 1's point\n");
   req.durationMs = c.durationMs;
   const Rendered r = Render(req);
-  ASSERT_EQ(r.sent, FramesByTime(c.rate, c.durationMs));
-  ASSERT_EQ(r.frames(), r.sent);
-  EXPECT_TRUE(r.messages.empty());
+  ASSERT_EQ(r.frames(), FramesByTime(c.rate, c.durationMs));
   // The event runs before the first tick at or after its time, never before the tick at 50.
   const int64_t firstLiveTick = std::max<int64_t>(1, (c.enterMs + 49) / 50) * 50;
   const uint64_t origin = FirstMixedFrame(c.rate, firstLiveTick);
@@ -192,14 +207,17 @@ TEST_P(InStepTest, OneFullVolumeChannelLoopsBitExact) {
   EXPECT_TRUE(PlaysWave(r, w, origin, origin + kRamp, r.frames()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, InStepTest,
-                         ::testing::Values(InStepCase{11025, 1000, 180000},
-                                           InStepCase{22050, 0, 60000},
-                                           InStepCase{44100, 730, 10000}),
-                         [](const ::testing::TestParamInfo<InStepCase>& p) {
-                           return std::to_string(p.param.rate) + "Hz_enter" +
-                                  std::to_string(p.param.enterMs) + "ms";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Rates, InStepTest,
+    ::testing::Values(InStepCase{11025, 0, 180000},  // three minutes
+                      InStepCase{22050, 0, 60000}, InStepCase{44100, 0, 120000},
+                      InStepCase{11025, 1000, 20000},  // enters mid-cycle of the ring
+                      InStepCase{44100, 730, 10000}),
+    [](const ::testing::TestParamInfo<InStepCase>& p) {
+      return std::to_string(p.param.rate) + "Hz_enter" + std::to_string(p.param.enterMs) + "ms";
+    });
+
+// ---- Sync -------------------------------------------------------------------------------------
 
 TEST_F(RenderTest, SyncRestartsEveryChannelTogether) {
   const int32_t rate = 11025;
@@ -233,6 +251,39 @@ TEST_F(RenderTest, SyncRestartsEveryChannelTogether) {
   }
 }
 
+// ---- Lock and mute, by nearness and by keypad -------------------------------------------------
+
+struct Snapshot {
+  int32_t target[kChannelCount];
+  int32_t volume[kChannelCount];
+  int32_t locked[kChannelCount];
+  int32_t muted[kChannelCount];
+  bool loaded[kChannelCount];
+  int32_t live;
+  int32_t hover;
+};
+
+class WatchedRender : public RenderTest {
+ protected:
+  Rendered RenderWatched(RenderRequest req) {
+    req.afterTick = [this](int64_t t, const Mixer& m) {
+      Snapshot s{};
+      for (int c = 0; c < kChannelCount; ++c) {
+        s.target[c] = m.targetVolume[c];
+        s.volume[c] = m.volume[c];
+        s.locked[c] = m.locked[c];
+        s.muted[c] = m.muted[c];
+        s.loaded[c] = m.sampleMemory[c] != nullptr;
+      }
+      s.live = m.live;
+      s.hover = m.mapHover;
+      snaps[t] = s;
+    };
+    return Render(req);
+  }
+  std::map<int64_t, Snapshot> snaps;
+};
+
 // One full-volume channel and one at volume 1 (contributing 1/350 of its value), divisor 2:
 // each product is divided by 350 on its own, the sum by the divisor, then 32768 is added.
 int16_t MutedMix(int16_t full, int16_t quiet) {
@@ -240,7 +291,7 @@ int16_t MutedMix(int16_t full, int16_t quiet) {
   return static_cast<int16_t>(sum / 2 + 32768);
 }
 
-TEST_F(RenderTest, LockAndMuteByNearnessAndByKeypad) {
+TEST_F(WatchedRender, LockAndMuteByNearnessAndByKeypad) {
   const int32_t rate = 11025;
   const Wave w = QuietWave(1013, 97, 53);
   const std::string file = File("w.wav", rate, w);
@@ -260,22 +311,36 @@ TEST_F(RenderTest, LockAndMuteByNearnessAndByKeypad) {
   const Rendered r = RenderWatched(req);
   ASSERT_EQ(r.frames(), FramesByTime(rate, 10000));
 
-  struct Expect {
-    int64_t t;
-    int slot;
-    int32_t locked, muted, target;
-  };
-  const Expect table[] = {{50, 0, 1, 0, 350},   {50, 1, 0, 0, 350},   {3000, 1, 0, 1, 1},
-                          {3000, 0, 1, 0, 350}, {6000, 1, 0, 0, 350}, {7000, 0, 1, 0, 350},
-                          {7000, 1, 0, 0, 155}, {8000, 0, 0, 1, 1},   {9000, 0, 1, 0, 155}};
-  for (const Expect& e : table) {
-    const Snapshot& snap = snaps.at(e.t);
-    EXPECT_EQ(snap.locked[e.slot], e.locked) << e.t << " slot " << e.slot;
-    EXPECT_EQ(snap.muted[e.slot], e.muted) << e.t << " slot " << e.slot;
-    EXPECT_EQ(snap.target[e.slot], e.target) << e.t << " slot " << e.slot;
-  }
-  EXPECT_EQ(snaps.at(50).live, 1);
-  EXPECT_EQ(snaps.at(50).hover, 1);
+  const Snapshot& s0 = snaps.at(50);
+  EXPECT_EQ(s0.live, 1);
+  EXPECT_EQ(s0.hover, 1);
+  EXPECT_EQ(s0.locked[0], 1);
+  EXPECT_EQ(s0.target[0], 350);
+  EXPECT_EQ(s0.target[1], 350);
+
+  const Snapshot& s3 = snaps.at(3000);
+  EXPECT_EQ(s3.muted[1], 1);
+  EXPECT_EQ(s3.target[1], 1);
+  EXPECT_EQ(s3.locked[0], 1);
+  EXPECT_EQ(s3.muted[0], 0);
+
+  const Snapshot& s6 = snaps.at(6000);
+  EXPECT_EQ(s6.muted[1], 0);
+  EXPECT_EQ(s6.target[1], 350);
+
+  const Snapshot& s7 = snaps.at(7000);
+  EXPECT_EQ(s7.target[0], 350);  // locked: does not follow
+  EXPECT_EQ(s7.target[1], 155);
+
+  const Snapshot& s8 = snaps.at(8000);
+  EXPECT_EQ(s8.muted[0], 1);
+  EXPECT_EQ(s8.locked[0], 0);
+  EXPECT_EQ(s8.target[0], 1);
+
+  const Snapshot& s9 = snaps.at(9000);
+  EXPECT_EQ(s9.locked[0], 1);
+  EXPECT_EQ(s9.muted[0], 0);
+  EXPECT_EQ(s9.target[0], 155);
 
   // What is heard: both at full volume is the wave itself; slot 2 muted is the documented mix
   // of a full and a 1/350 channel, once its volume has ramped down; unmuted, the wave again.
@@ -293,7 +358,9 @@ TEST_F(RenderTest, LockAndMuteByNearnessAndByKeypad) {
   EXPECT_TRUE(PlaysWave(r, w, origin, unmuteAt + kRamp, centreAt));
 }
 
-TEST_F(RenderTest, EmptyingAndReloadingKeepsTheChannelsInStep) {
+// ---- Loading and emptying during playback --------------------------------------------------
+
+TEST_F(WatchedRender, EmptyingAndReloadingKeepsTheChannelsInStep) {
   const int32_t rate = 22050;
   const Wave w = QuietWave(1013, 97, 53);
   const std::string file = File("w.wav", rate, w);
@@ -333,7 +400,26 @@ TEST_F(RenderTest, EmptyingAndReloadingKeepsTheChannelsInStep) {
   EXPECT_TRUE(PlaysWave(r, w, origin, loadAt + kRamp, r.frames()));
 }
 
-TEST_F(RenderTest, EventsOfOneTickRunInFileOrder) {
+// ---- Clock and script order ---------------------------------------------------------------
+
+TEST_F(RenderTest, ShorterRenderIsAPrefixOfALongerOne) {
+  const int32_t rate = 11025;
+  RenderRequest req;
+  req.rate = rate;
+  req.slots = {{0, File("a.wav", rate, QuietWave(1013, 97, 53))},
+               {3, File("b.wav", rate, QuietWave(500, 31, 7))}};
+  req.events = Script("0 move 100 200\n700 move 87 349\n1500 sync\n2100 right\n2990 move 3 3\n");
+  req.durationMs = 4017;
+  const Rendered longer = Render(req);
+  req.durationMs = 2999;
+  const Rendered shorter = Render(req);
+  ASSERT_EQ(shorter.frames(), FramesByTime(rate, 2999));
+  ASSERT_EQ(longer.frames(), FramesByTime(rate, 4017));
+  EXPECT_TRUE(std::equal(shorter.bytes.begin(), shorter.bytes.end(), longer.bytes.begin()));
+  EXPECT_FALSE(AllZero(shorter, 0, shorter.frames()));
+}
+
+TEST_F(WatchedRender, EventsOfOneTickRunInFileOrder) {
   RenderRequest req;
   req.rate = 11025;
   req.slots = {{0, File("a.wav", 11025, QuietWave(100, 3, 5))}};
@@ -356,6 +442,18 @@ TEST_F(RenderTest, EventsAfterTheLastTickRunButAreNotHeard) {
   req.durationMs = 1000;
   EXPECT_TRUE(Render(req).messages.empty());  // after the end: never applied
 }
+
+TEST(RenderClock, FramesByTimeIsFloored) {
+  EXPECT_EQ(FramesByTime(11025, 50), 551u);
+  EXPECT_EQ(FramesByTime(22050, 50), 1102u);
+  EXPECT_EQ(FramesByTime(44100, 50), 2205u);
+  EXPECT_EQ(FramesByTime(11025, 1), 11u);
+  EXPECT_EQ(FramesByTime(11025, 0), 0u);
+  // Hours at 44100 stay exact in 64 bits.
+  EXPECT_EQ(FramesByTime(44100, 3600000), 158760000u);
+}
+
+// ---- The demo set -------------------------------------------------------------------------
 
 #ifdef MIXORAMA_DEMO_DIR
 TEST(RenderDemo, AllEightLoopsStayInStepForAMinute) {

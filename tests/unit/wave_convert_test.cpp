@@ -1,8 +1,12 @@
-// Conversion into the engine's frame format.
+// Conversion into the engine's frame format: rounding of the rate quotients, the exact raw
+// length, the frames each input kind gives, the frame sequences of the float source
+// position, the wide source position of large waves and the same-rate fast path.
 #include "engine/wave_convert.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "unit/wave_test_util.h"
@@ -21,11 +25,18 @@ WaveFormat Format(uint16_t channels, uint16_t bits, uint32_t rate) {
   return f;
 }
 
-Bytes Convert(const WaveFormat& format, const Bytes& data, int32_t outputRate) {
-  const auto size = static_cast<uint32_t>(data.size());
-  const ConversionPlan plan = PlanConversion(format, size, outputRate);
+// Converts data as the loader does and returns the sample data (lengthBytes of the plan).
+Bytes Convert(const WaveFormat& format, const Bytes& data, int32_t outputRate,
+              bool reference = false) {
+  const ConversionPlan plan =
+      PlanConversion(format, static_cast<uint32_t>(data.size()), outputRate);
   Bytes out(static_cast<size_t>(plan.lengthBytes), 0);
-  ConvertWave(plan, data.data(), size, out.data(), out.size());
+  if (reference) {
+    ConvertWaveReference(plan, data.data(), static_cast<uint32_t>(data.size()), out.data(),
+                         out.size());
+  } else {
+    ConvertWave(plan, data.data(), static_cast<uint32_t>(data.size()), out.data(), out.size());
+  }
   return out;
 }
 
@@ -42,6 +53,20 @@ std::vector<int32_t> SourceFrames(const Bytes& out, size_t count) {
   return v;
 }
 
+// ---- Rate quotients and the raw length ---------------------------------------------------
+
+TEST(FloatQuotient, MatchesIeeeDivisionWhereBothOperandsAreExactFloats) {
+  const uint32_t rates[] = {1,     2,     3,     7,      4000,  5512,     7350,    8000,
+                            11025, 16000, 22050, 32000,  37800, 44056,    44100,   47999,
+                            48000, 88200, 96000, 192000, 65535, 1u << 23, 16777215};
+  for (uint32_t a : rates) {
+    for (uint32_t b : rates) {
+      const float expected = static_cast<float>(a) / static_cast<float>(b);
+      EXPECT_EQ(FloatQuotient(a, b), expected) << a << " / " << b;
+    }
+  }
+}
+
 TEST(FloatQuotient, RoundsLargeOperandsOnceToNearestEven) {
   // Values worked out in exact rational arithmetic.
   EXPECT_EQ(FloatQuotient(4294967295u, 11025), 0x1.7c6f8cp+18f);
@@ -53,14 +78,25 @@ TEST(FloatQuotient, RoundsLargeOperandsOnceToNearestEven) {
   EXPECT_EQ(FloatQuotient(0, 44100), 0.0f);
 }
 
-TEST(TruncatedProduct, IsExactAndTruncatesTowardZero) {
+TEST(TruncatedProduct, IsExactWhereADoubleProductRoundsUp) {
   const float ratio = FloatQuotient(22050, 22051);
   ASSERT_EQ(ratio, 0x1.fffa0ep-1f);
   // The exact product is 4286064595.99999994...; a double product rounds it to ...596.
+  EXPECT_EQ(std::floor(static_cast<double>(4286259017u) * ratio), 4286064596.0);
   EXPECT_EQ(TruncatedProduct(4286259017u, ratio), 4286064595u);
+}
+
+TEST(TruncatedProduct, TruncatesTowardZero) {
+  EXPECT_EQ(TruncatedProduct(4004, 0.25f), 1001u);
   EXPECT_EQ(TruncatedProduct(4007, 0.25f), 1001u);
+  EXPECT_EQ(TruncatedProduct(3, 0.25f), 0u);
   EXPECT_EQ(TruncatedProduct(0xFFFFFFFFu, 44100.0f), 0xFFFFFFFFull * 44100u);
-  EXPECT_EQ(TruncatedProduct(3000000, FloatQuotient(1, 3)), 1000000u);  // 1000000.0298...
+  EXPECT_EQ(TruncatedProduct(12345, 0.0f), 0u);
+  EXPECT_EQ(TruncatedProduct(0, 3.5f), 0u);
+  const float third = FloatQuotient(1, 3);  // 0.3333333432674407958984375
+  EXPECT_EQ(TruncatedProduct(3, third), 1u);
+  EXPECT_EQ(TruncatedProduct(3000000, third), 1000000u);  // 1000000.0298...
+  EXPECT_EQ(TruncatedProduct(2999999, third), 999999u);   // 999999.6964...
 }
 
 struct PlanCase {
@@ -92,9 +128,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PlanCase{1, 8, 11025, 11025, 11025, 44100, 0.5f, 1},    // 11025 frames
                       PlanCase{2, 16, 44100, 4004, 11025, 1000, 4.0f, 4},     // raw 1001
                       PlanCase{2, 8, 11025, 1001, 11025, 2000, 1.0f, 2},      // raw 2002
+                      PlanCase{1, 16, 11025, 1001, 11025, 2000, 0.5f, 2},     // raw 2002
                       PlanCase{1, 8, 44100, 3, 11025, 0, 2.0f, 1},  // raw 0: nothing to play
                       // Any channel count but 1 is stereo; any bit depth but 8 is 16-bit.
                       PlanCase{0, 0, 11025, 4000, 11025, 4000, 1.0f, 4},
+                      PlanCase{6, 24, 11025, 4000, 11025, 4000, 1.0f, 4},
                       // A 1 Hz wave at 44100: ratio 44100, step 1/44100 halved for mono.
                       PlanCase{1, 8, 1, 1000, 44100, 176400000ull, 1.0f / 44100.0f / 2.0f, 1}));
 
@@ -107,6 +145,8 @@ TEST(Plan, WideSourcePositionFromTwoToThe24JumpUnits) {
   EXPECT_FALSE(PlanConversion(Format(2, 8, 44100), eight - 1, 11025).wideSourcePosition);
   EXPECT_TRUE(PlanConversion(Format(1, 8, 44100), eight, 11025).wideSourcePosition);
 }
+
+// ---- Frames from each input kind ----------------------------------------------------------
 
 TEST(ConvertFrames, EightBitSamplesBecomeSignedHighBytes) {
   // Mono at the output rate: samples 0, 0, 2, 2 -> the bytes 0x80, 0x80, 0x00, 0x00.
@@ -123,10 +163,14 @@ TEST(ConvertFrames, EightBitSamplesBecomeSignedHighBytes) {
 TEST(ConvertFrames, SixteenBitSamplesKeepTheirValueHighByteFirst) {
   const Bytes stereo = Convert(Format(2, 16, 11025), {0x34, 0x12, 0xCD, 0xAB}, 11025);
   EXPECT_EQ(stereo, (Bytes{0x12, 0x34, 0xAB, 0xCD}));
+  const Bytes stereoRef = Convert(Format(2, 16, 11025), {0x34, 0x12, 0xCD, 0xAB}, 11025, true);
+  EXPECT_EQ(stereoRef, stereo);
   // Mono: each sample on both sides.
   const Bytes mono = Convert(Format(1, 16, 11025), {0x34, 0x12, 0xCD, 0xAB}, 11025);
   EXPECT_EQ(mono, (Bytes{0x12, 0x34, 0x12, 0x34, 0x12, 0x34, 0x12, 0x34}));
 }
+
+// ---- Which input frames come out --------------------------------------------------------
 
 struct SequenceCase {
   const char* name;
@@ -150,7 +194,9 @@ TEST_P(StereoSequence, InputFramesInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Rates, StereoSequence,
     ::testing::Values(SequenceCase{"HalfRate", 11025, 22050, {0, 0, 1, 1, 2, 2, 3, 3}},
+                      SequenceCase{"SameRate", 22050, 22050, {0, 1, 2, 3, 4, 5}},
                       SequenceCase{"DoubleRate", 44100, 22050, {0, 2, 4, 6, 8}},
+                      SequenceCase{"QuadrupleRate", 44100, 11025, {0, 4, 8, 12, 16}},
                       SequenceCase{
                           "From8000To11025", 8000, 11025, {0, 0, 1, 1, 2, 2, 4, 4, 5, 5, 7, 7}}),
     [](const ::testing::TestParamInfo<SequenceCase>& p) { return p.param.name; });
@@ -187,10 +233,11 @@ TEST(ConvertFrames, FramesTheRawDataDoesNotReachStaySilent) {
   EXPECT_EQ(up, (Bytes{1, 2, 3, 4, 1, 2, 3, 4, 5, 6, 7, 8, 5, 6, 7, 8, 0, 0, 0, 0}));
 }
 
+// ---- The same-rate fast path against the reference loop -----------------------------------
+
 TEST(ConvertFastPath, AgreesWithTheReferenceLoopOnRampsOfEverySize) {
-  ASSERT_FALSE(UsesSameRateFastPath(PlanConversion(Format(1, 16, 44100), 100, 44100)));
   for (size_t size : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 63u, 64u, 65u, 1023u, 4096u, 65539u}) {
-    Bytes ramp(size);
+    Bytes ramp = wavetest::ByteRamp(size);
     for (size_t i = 0; i < size; ++i) ramp[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
     const ConversionPlan plan =
         PlanConversion(Format(2, 16, 44100), static_cast<uint32_t>(size), 44100);
@@ -208,6 +255,15 @@ TEST(ConvertFastPath, AgreesWithTheReferenceLoopOnRampsOfEverySize) {
     }
   }
 }
+
+TEST(ConvertFastPath, TakenOnlyForSameRateSixteenBitStereo) {
+  EXPECT_TRUE(UsesSameRateFastPath(PlanConversion(Format(2, 16, 22050), 100, 22050)));
+  EXPECT_FALSE(UsesSameRateFastPath(PlanConversion(Format(2, 16, 22050), 100, 44100)));
+  EXPECT_FALSE(UsesSameRateFastPath(PlanConversion(Format(1, 16, 22050), 100, 22050)));
+  EXPECT_FALSE(UsesSameRateFastPath(PlanConversion(Format(2, 8, 22050), 100, 22050)));
+}
+
+// ---- Waves too large for a float source position -----------------------------------------
 
 // 8-bit stereo at the output rate jumps 2 bytes per frame; a float position would stop at
 // 2^25, where its spacing is 4. Every output frame must still come from its own input frame.
@@ -235,9 +291,13 @@ TEST(ConvertLargeWave, EightBitStereoBeyond32MiBKeepsAdvancing) {
 TEST(ConvertLargeWave, SixteenBitBeyond64MiBReachesTheEnd) {
   const uint32_t frames = (1u << 24) + 1000;
   const uint32_t dataSize = frames * 4;
-  Bytes data;
-  data.reserve(dataSize);
-  for (uint32_t f = 0; f < frames; ++f) wavetest::PutLe32(data, f);
+  Bytes data(dataSize);
+  for (uint32_t f = 0; f < frames; ++f) {
+    data[f * 4] = static_cast<uint8_t>(f);
+    data[f * 4 + 1] = static_cast<uint8_t>(f >> 8);
+    data[f * 4 + 2] = static_cast<uint8_t>(f >> 16);
+    data[f * 4 + 3] = static_cast<uint8_t>(f >> 24);
+  }
   const ConversionPlan plan = PlanConversion(Format(2, 16, 44100), dataSize, 11025);
   ASSERT_TRUE(plan.wideSourcePosition);
   ASSERT_EQ(plan.lengthBytes, static_cast<uint64_t>(dataSize) / 4);

@@ -1,12 +1,13 @@
-// Loading wave files into slots: malformed-file corpus, failure order, positions, labels.
+// Loading wave files into slots: the chunk walk over a corpus of good and malformed files
+// (each with its exact message and the slot's state afterwards), the order of close, message
+// and release, memory failures, the start read position and the slot labels.
 #include "engine/wave_loader.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "unit/recording_ui.h"
@@ -20,6 +21,8 @@ using wavetest::Chunk;
 using wavetest::FmtBody;
 using wavetest::Riff;
 
+// ---- A block allocator that counts, remembers the largest request and can fail ----------
+
 struct AllocStats {
   int calls = 0;
   int failOnCall = 0;  // 1-based; 0: never fail
@@ -28,20 +31,24 @@ struct AllocStats {
 };
 AllocStats g_alloc;
 
+void* TrackedAlloc(size_t bytes) {
+  ++g_alloc.calls;
+  if (bytes > g_alloc.largest) g_alloc.largest = bytes;
+  if (g_alloc.calls == g_alloc.failOnCall) return nullptr;
+  void* p = DefaultBlockAllocator().allocZeroed(bytes);
+  if (p != nullptr) ++g_alloc.live;
+  return p;
+}
+
+void TrackedRelease(void* block) {
+  if (block != nullptr) --g_alloc.live;
+  DefaultBlockAllocator().release(block);
+}
+
 BlockAllocator Tracked() {
   BlockAllocator a;
-  a.allocZeroed = [](size_t bytes) -> void* {
-    ++g_alloc.calls;
-    g_alloc.largest = std::max(g_alloc.largest, bytes);
-    if (g_alloc.calls == g_alloc.failOnCall) return nullptr;
-    void* p = DefaultBlockAllocator().allocZeroed(bytes);
-    if (p != nullptr) ++g_alloc.live;
-    return p;
-  };
-  a.release = [](void* block) {
-    if (block != nullptr) --g_alloc.live;
-    DefaultBlockAllocator().release(block);
-  };
+  a.allocZeroed = &TrackedAlloc;
+  a.release = &TrackedRelease;
   return a;
 }
 
@@ -79,9 +86,11 @@ class LoaderTest : public ::testing::Test {
   RecordingUi ui;
 };
 
+// ---- The corpus ---------------------------------------------------------------------------
+
 struct CorpusCase {
   const char* name;
-  Bytes bytes;
+  std::function<Bytes()> build;
   const char* message;  // nullptr: loads
 };
 
@@ -89,60 +98,124 @@ Bytes WithFmt(const Bytes& fmtChunk, const Bytes& data = wavetest::StereoFrameRa
   return Riff({fmtChunk, Chunk("data", data)});
 }
 
-Bytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, size_t bytes = 16) {
-  return Chunk("fmt ", FmtBody(tag, channels, rate, bits, bytes));
-}
-
-Bytes Resized(Bytes b, size_t size) {
-  b.resize(size, 0);
-  return b;
-}
-
 std::vector<CorpusCase> Corpus() {
   const Bytes ramp = wavetest::StereoFrameRamp(10);
-  const Bytes fmt = Fmt(1, 2, 11025, 16);
-  const Bytes good = GoodWave();
-  const char* e1 = "Error reading file (1)";
-  const char* e2 = "Error reading file (2)";
-  const char* e4 = "Error reading file (4)";
-  const char* notPcm = "The wave must be a PCM wave";
+  const Bytes fmt = Chunk("fmt ", FmtBody(1, 2, 11025, 16));
   return {
-      {"Good", good, nullptr},
-      {"JunkBeforeRiff", wavetest::Concat({Chunk("JUNK", {1, 2, 3}), good}), nullptr},
-      {"OtherFormBeforeWave", wavetest::Concat({Riff({fmt}, "AVI "), good}), nullptr},
-      {"OtherFormOnly", Riff({fmt, Chunk("data", ramp)}, "AVI "), e1},
-      {"EmptyFile", {}, e1},
-      {"RiffWithoutForm", {'R', 'I', 'F', 'F', 4, 0, 0, 0}, e1},
+      {"Good", GoodWave, nullptr},
+      {"JunkBeforeRiff",
+       [=] {
+         return wavetest::Concat({Chunk("JUNK", {1, 2, 3}), GoodWave()});
+       },
+       nullptr},
+      {"OtherFormBeforeWave",
+       [=] {
+         return wavetest::Concat({Riff({fmt}, "AVI "), GoodWave()});
+       },
+       nullptr},
+      {"OtherFormOnly",
+       [=] {
+         return Riff({fmt, Chunk("data", ramp)}, "AVI ");
+       },
+       "Error reading file (1)"},
+      {"EmptyFile", [] { return Bytes{}; }, "Error reading file (1)"},
+      {"RiffWithoutForm", [] { return Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0}; },
+       "Error reading file (1)"},
+      {"Text", [] { return Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n'}; },
+       "Error reading file (1)"},
       // A top-level chunk claiming nearly 4 GiB is skipped past the end, not wrapped around.
-      {"HugeTopLevelChunk", wavetest::Concat({Chunk("JUNK", {}, 0xFFFFFFFE), good}), e1},
+      {"HugeTopLevelChunk",
+       [=] {
+         return wavetest::Concat({Chunk("JUNK", {}, 0xFFFFFFFE), GoodWave()});
+       },
+       "Error reading file (1)"},
       {"HugeSubchunkBeforeFmt",
-       Riff({Chunk("JUNK", {}, 0xFFFFFFFF), fmt, Chunk("data", ramp)}, "WAVE", 0xFFFFFFFF), e2},
-      {"NoFmt", Riff({Chunk("data", ramp)}), e2},
-      {"RiffSizeEndsAtForm", Riff({fmt, Chunk("data", ramp)}, "WAVE", 4), e2},
-      {"FmtHeaderStraddlesRiffEnd", Riff({fmt, Chunk("data", ramp)}, "WAVE", 8), e2},
-      {"FmtBodyCutShort", Resized(Riff({fmt}, "WAVE", 1000), 30), "Error reading file (3)"},
-      {"FmtSize0", WithFmt(Chunk("fmt ", {})), notPcm},
-      {"FloatTag", WithFmt(Fmt(3, 2, 11025, 32)), notPcm},
-      {"ExtensibleTag", WithFmt(Fmt(0xFFFE, 2, 11025, 16)), notPcm},
-      {"Fmt14", WithFmt(Fmt(1, 2, 11025, 16, 14)), nullptr},
-      {"Fmt18", WithFmt(Fmt(1, 2, 11025, 16, 18)), nullptr},
-      {"OddFmtPadded", WithFmt(Fmt(1, 2, 11025, 16, 17)), nullptr},
-      {"OddDataPadded", WithFmt(Fmt(1, 1, 11025, 8), {1, 2, 3}), nullptr},
-      {"DataBeforeFmt", Riff({Chunk("data", ramp), fmt}), e4},
-      {"NoData", Riff({fmt, Chunk("LIST", {1, 2, 3, 4})}), e4},
+       [=] {
+         return Riff({Chunk("JUNK", {}, 0xFFFFFFFF), fmt, Chunk("data", ramp)}, "WAVE", 0xFFFFFFFF);
+       },
+       "Error reading file (2)"},
+      {"NoFmt", [=] { return Riff({Chunk("data", ramp)}); }, "Error reading file (2)"},
+      {"RiffSizeEndsAtForm",
+       [=] {
+         return Riff({fmt, Chunk("data", ramp)}, "WAVE", 4);
+       },
+       "Error reading file (2)"},
+      // The fmt header pokes out of the RIFF chunk's declared end.
+      {"FmtHeaderStraddlesRiffEnd",
+       [=] {
+         return Riff({fmt, Chunk("data", ramp)}, "WAVE", 8);
+       },
+       "Error reading file (2)"},
+      {"FmtBodyCutShort",
+       [=] {
+         Bytes b = Riff({Chunk("fmt ", FmtBody(1, 2, 11025, 16))}, "WAVE", 1000);
+         b.resize(b.size() - 6);
+         return b;
+       },
+       "Error reading file (3)"},
+      {"FmtSize0", [=] { return WithFmt(Chunk("fmt ", {})); }, "The wave must be a PCM wave"},
+      {"FloatTag", [=] { return WithFmt(Chunk("fmt ", FmtBody(3, 2, 11025, 32))); },
+       "The wave must be a PCM wave"},
+      {"AdpcmTag", [=] { return WithFmt(Chunk("fmt ", FmtBody(2, 2, 11025, 4))); },
+       "The wave must be a PCM wave"},
+      {"ExtensibleTag", [=] { return WithFmt(Chunk("fmt ", FmtBody(0xFFFE, 2, 11025, 16))); },
+       "The wave must be a PCM wave"},
+      {"Fmt14", [=] { return WithFmt(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 14))); }, nullptr},
+      {"Fmt18", [=] { return WithFmt(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 18))); }, nullptr},
+      {"OddFmtPadded", [=] { return WithFmt(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 17))); },
+       nullptr},
+      {"OddDataPadded",
+       [=] {
+         return WithFmt(Chunk("fmt ", FmtBody(1, 1, 11025, 8)), {1, 2, 3});
+       },
+       nullptr},
+      {"DataBeforeFmt",
+       [=] {
+         return Riff({Chunk("data", ramp), fmt});
+       },
+       "Error reading file (4)"},
+      {"NoData",
+       [=] {
+         return Riff({fmt, Chunk("LIST", {1, 2, 3, 4})});
+       },
+       "Error reading file (4)"},
       {"FmtSizeBeyondEof",
-       Riff({Chunk("fmt ", FmtBody(1, 2, 11025, 16), 1000), Chunk("data", ramp)}), e4},
-      {"RiffSizeEndsBeforeData", Riff({fmt, Chunk("data", ramp)}, "WAVE", 28), e4},
-      {"EmptyData", WithFmt(fmt, {}), "Error locking memory"},
-      {"DataSizeBeyondEofByOne", Resized(WithFmt(fmt), WithFmt(fmt).size() - 1),
+       [=] {
+         return Riff({Chunk("fmt ", FmtBody(1, 2, 11025, 16), 1000), Chunk("data", ramp)});
+       },
+       "Error reading file (4)"},
+      {"RiffSizeEndsBeforeData",
+       [=] {
+         return Riff({fmt, Chunk("data", ramp)}, "WAVE", 28);
+       },
+       "Error reading file (4)"},
+      {"EmptyData", [=] { return WithFmt(fmt, {}); }, "Error locking memory"},
+      {"DataSizeBeyondEofByOne",
+       [=] {
+         Bytes b = WithFmt(fmt);
+         b.pop_back();
+         return b;
+       },
        "Error reading file (5)"},
-      {"DataSizeFourGiB", Resized(Riff({fmt, Chunk("data", {1, 2, 3, 4}, 0xFFFFFFFF)}), 100),
+      {"DataSizeFourGiB",
+       [=] {
+         Bytes b = Riff({fmt, Chunk("data", {1, 2, 3, 4}, 0xFFFFFFFF)});
+         b.resize(100, 0);
+         return b;
+       },
        "Error reading file (5)"},
-      {"RateZero", WithFmt(Fmt(1, 2, 0, 16)), "The wave must have a sample rate"},
+      {"RateZero", [=] { return WithFmt(Chunk("fmt ", FmtBody(1, 2, 0, 16))); },
+       "The wave must have a sample rate"},
       // 16-bit stereo at 44100 into 11025: 4 data bytes give a raw length of 1.
-      {"LessThanOneFrame", WithFmt(Fmt(1, 2, 44100, 16), {1, 2, 3, 4}), "The wave is too short"},
+      {"LessThanOneFrame",
+       [=] {
+         return WithFmt(Chunk("fmt ", FmtBody(1, 2, 44100, 16)), {1, 2, 3, 4});
+       },
+       "The wave is too short"},
       // 8-bit mono at 1 Hz into 11025: 600000 x 11025 x 4 bytes do not fit the length field.
-      {"LengthBeyond32Bits", WithFmt(Fmt(1, 1, 1, 8), Bytes(600000, 0x80)), "Memory Error"},
+      {"LengthBeyond32Bits",
+       [=] { return WithFmt(Chunk("fmt ", FmtBody(1, 1, 1, 8)), Bytes(600000, 0x80)); },
+       "Memory Error"},
   };
 }
 
@@ -156,7 +229,7 @@ TEST_P(LoaderCorpus, MessageAndSlotState) {
   m.locked[3] = 1;
   m.muted[3] = 1;
   const int32_t peakBefore = m.peakLevel;
-  const std::string path = WriteWave(c.name, c.bytes);
+  const std::string path = WriteWave(c.name, c.build());
 
   bool channelWhileShowing = false;
   ui.onInfoBox = [&](const std::string&) {
@@ -220,13 +293,18 @@ TEST_F(LoaderTest, TruncatedAtEveryByte) {
   }
 }
 
-TEST_F(LoaderTest, ConvertsTheFileItReadAndTakesFmt14AsSixteenBit) {
+TEST_F(LoaderTest, ConvertsTheFileItRead) {
   LoadWaveIntoSlot(m, WriteWave("good", GoodWave()).c_str(), 5);
   ASSERT_EQ(m.lengthBytes[5], 40);
   // Frame 7 of the ramp: left 0x0007, right 0xFFF8, high bytes first.
-  EXPECT_EQ(Bytes(m.sampleData[5] + 28, m.sampleData[5] + 32), (Bytes{0x00, 0x07, 0xFF, 0xF8}));
-  const Bytes fmt14 = WithFmt(Fmt(1, 2, 11025, 8, 14), {0x34, 0x12, 0xCD, 0xAB});
-  LoadWaveIntoSlot(m, WriteWave("fmt14", fmt14).c_str(), 0);
+  const uint8_t* f = m.sampleData[5] + 28;
+  EXPECT_EQ(Bytes(f, f + 4), (Bytes{0x00, 0x07, 0xFF, 0xF8}));
+}
+
+TEST_F(LoaderTest, FmtOf14BytesReadsAsSixteenBit) {
+  const Bytes data = {0x34, 0x12, 0xCD, 0xAB};
+  LoadWaveIntoSlot(
+      m, WriteWave("fmt14", WithFmt(Chunk("fmt ", FmtBody(1, 2, 11025, 8, 14)), data)).c_str(), 0);
   ASSERT_EQ(m.lengthBytes[0], 4);
   EXPECT_EQ(Bytes(m.sampleData[0], m.sampleData[0] + 4), (Bytes{0x12, 0x34, 0xAB, 0xCD}));
 }
@@ -238,6 +316,8 @@ TEST_F(LoaderTest, MissingFile) {
   EXPECT_EQ(m.sampleMemory[1], nullptr);
   EXPECT_EQ(g_alloc.live, 0);
 }
+
+// ---- Memory failures: which allocation fails decides the message -----------------------
 
 struct MemoryCase {
   int failOnCall;  // 1 load record, 2 raw data, 3 sample data
@@ -263,6 +343,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, LoaderMemory,
                                            MemoryCase{2, "Error allocating memory", 100},
                                            MemoryCase{3, "Memory Error", 200}));
 
+// ---- Order on failure: close the source, show the message, then release ------------------
+
 // A source that claims more bytes than it can deliver: the data read itself comes up short.
 class ShortReadSource : public MemoryWaveSource {
  public:
@@ -274,35 +356,45 @@ class ShortReadSource : public MemoryWaveSource {
 };
 
 TEST_F(LoaderTest, ClosesThenShowsThenReleases) {
-  const Bytes noFmt = Riff({Chunk("data", wavetest::StereoFrameRamp(10))});
-  const Bytes notPcm = WithFmt(Fmt(3, 2, 11025, 16));
-  const Bytes good = GoodWave();
-  MemoryWaveSource a(noFmt.data(), noFmt.size());
-  MemoryWaveSource b(notPcm.data(), notPcm.size());
-  ShortReadSource shortRead(good.data(), good.size());
-  // Blocks live while the message shows: the load record, plus the raw data on a short read.
-  const std::pair<MemoryWaveSource*, int> cases[] = {{&a, 1}, {&b, 1}, {&shortRead, 2}};
-  for (const auto& [source, live] : cases) {
-    ui.Clear();
+  const Bytes cases[] = {Riff({Chunk("data", wavetest::StereoFrameRamp(10))}),  // no fmt
+                         WithFmt(Chunk("fmt ", FmtBody(3, 2, 11025, 16)))};     // not PCM
+  for (const Bytes& bytes : cases) {
+    MemoryWaveSource source(bytes.data(), bytes.size());
     int liveWhileShowing = -1;
     bool closedWhileShowing = false;
     ui.onInfoBox = [&](const std::string&) {
-      closedWhileShowing = source->closed();
+      closedWhileShowing = source.closed();
       liveWhileShowing = g_alloc.live;
     };
-    EXPECT_EQ(LoadWaveFromSource(m, *source, 0), 0);
+    EXPECT_EQ(LoadWaveFromSource(m, source, 0), 0);
     EXPECT_TRUE(closedWhileShowing);
-    EXPECT_EQ(liveWhileShowing, live);
+    EXPECT_EQ(liveWhileShowing, 1);  // the load record
     EXPECT_EQ(g_alloc.live, 0);
   }
+
+  const Bytes good = GoodWave();
+  ShortReadSource shortRead(good.data(), good.size());
+  int liveWhileShowing = -1;
+  bool closedWhileShowing = false;
+  ui.onInfoBox = [&](const std::string&) {
+    closedWhileShowing = shortRead.closed();
+    liveWhileShowing = g_alloc.live;
+  };
+  ui.Clear();
+  EXPECT_EQ(LoadWaveFromSource(m, shortRead, 0), 0);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Error reading file (5)"});
+  EXPECT_TRUE(closedWhileShowing);
+  EXPECT_EQ(liveWhileShowing, 2);  // the load record and its raw data
+  EXPECT_EQ(g_alloc.live, 0);
 }
+
+// ---- Start read position ---------------------------------------------------------------
 
 class ReadPosition : public LoaderTest {
  protected:
   std::string Wave(size_t lengthBytes) {
     return WriteWave("len" + std::to_string(lengthBytes),
-                     WithFmt(Fmt(1, 2, 11025, 16), wavetest::StereoFrameRamp(lengthBytes / 4)));
+                     wavetest::PcmWave(2, 16, 11025, wavetest::StereoFrameRamp(lengthBytes / 4)));
   }
 };
 
@@ -337,6 +429,8 @@ TEST_F(ReadPosition, AloneTheChannelKeepsItsOwnPositionReduced) {
   EXPECT_EQ(m.readPosBytes[0], 0);  // 800 wrapped into 400
 }
 
+// ---- UnloadChannel -----------------------------------------------------------------------
+
 TEST_F(LoaderTest, UnloadClearsActiveLowersThePeakAndKeepsThePosition) {
   Preload(4);
   m.readPosBytes[4] = 8;
@@ -352,20 +446,30 @@ TEST_F(LoaderTest, UnloadClearsActiveLowersThePeakAndKeepsThePosition) {
   EXPECT_EQ(g_alloc.live, 0);
 }
 
+// ---- Slot names and labels ---------------------------------------------------------------
+
 TEST_F(LoaderTest, SuccessStoresThePathUpperCasedAndShowsTheLabel) {
   const std::string path = WriteWave("kick", GoodWave());
-  std::strcpy(m.slotName[7], path.c_str());  // loads from the slot's own name
-  m.targetVolume[7] = 77;
-  LoadWaveIntoSlot(m, m.slotName[7], 7);
+  m.targetVolume[0] = 77;
+  LoadWaveIntoSlot(m, path.c_str(), 0);
   std::string upper = path;
   for (char& ch : upper) {
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
   }
-  EXPECT_EQ(m.slotName[7], upper);
+  EXPECT_EQ(m.slotName[0], upper);
   ASSERT_EQ(ui.labels.size(), 1u);
   EXPECT_EQ(ui.labels[0].text, "MIXORAMA_KICK.");
-  EXPECT_EQ(ui.calls.back(), "square:7");
-  EXPECT_EQ(m.targetVolume[7], 77);
+  EXPECT_EQ(ui.calls.back(), "square:0");
+  EXPECT_EQ(m.targetVolume[0], 77);
+}
+
+TEST_F(LoaderTest, LoadsFromItsOwnSlotName) {
+  const std::string path = WriteWave("own", GoodWave());
+  std::strcpy(m.slotName[7], path.c_str());
+  LoadWaveIntoSlot(m, m.slotName[7], 7);
+  EXPECT_EQ(m.active[7], 1);
+  ASSERT_EQ(ui.labels.size(), 1u);
+  EXPECT_EQ(ui.labels[0].text, "MIXORAMA_OWN.");
 }
 
 struct LabelCase {
@@ -391,11 +495,14 @@ TEST_P(SlotLabel, FilePartWithoutTheLastThreeCharacters) {
 INSTANTIATE_TEST_SUITE_P(
     Names, SlotLabel,
     ::testing::Values(LabelCase{"C:\\SOUNDS\\KICK.WAV", "C:\\SOUNDS\\KICK.WAV", "KICK."},
+                      LabelCase{"BD7525.WAV", "BD7525.WAV", "BD7525."},
                       LabelCase{"D:/LOOPS/A.WAV", "D:/LOOPS/A.WAV", "A."},
                       LabelCase{"AB", "AB", ""}, LabelCase{"abc", "ABC", ""},
                       LabelCase{"abcd", "ABCD", "A"}, LabelCase{"", "", ""},
                       LabelCase{"c:\\snd/mix\\kick.wav", "C:\\SND/MIX\\KICK.WAV", "KICK."},
+                      LabelCase{"C:\\DIR\\.WAV", "C:\\DIR\\.WAV", "."},
                       LabelCase{"C:\\DIR\\WAV", "C:\\DIR\\WAV", ""},
+                      LabelCase{"loop.aiff", "LOOP.AIFF", "LOOP.A"},
                       LabelCase{"caf\xe9.wav", "CAF\xe9.WAV", "CAF\xe9."}));
 
 }  // namespace

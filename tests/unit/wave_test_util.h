@@ -1,4 +1,5 @@
-// In-memory builders of (possibly malformed) wave files.
+// Builders of wave files in memory for the loader's tests: chunks with any identifier, size
+// field and padding, so malformed files are as easy to write as good ones.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,11 @@ inline Bytes Riff(const std::vector<Bytes>& chunks, const char* form = "WAVE",
   PutId(body, form);
   for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
   return Chunk("RIFF", body, sizeField, false);
+}
+
+// A plain PCM wave: RIFF, fmt (16 bytes), data.
+inline Bytes PcmWave(uint16_t channels, uint16_t bits, uint32_t rate, const Bytes& data) {
+  return Riff({Chunk("fmt ", FmtBody(1, channels, rate, bits)), Chunk("data", data)});
 }
 
 // count bytes 0, 1, 2, ... (mod 256).
