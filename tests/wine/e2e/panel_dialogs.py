@@ -14,6 +14,7 @@ program's current folder: the scenario's own folder.
 """
 
 import math
+import re
 import struct
 import subprocess
 import time
@@ -92,8 +93,10 @@ def stream_rates():
     stream_rate = None
     for line in r.stdout.decode("latin-1").splitlines():
         line = line.strip()
-        if line.startswith("Sample Specification:"):
-            stream_rate = int(line.split()[-1].rstrip("Hz"))
+        # The stream's format line reads like "s16le 2ch 44100Hz".
+        format_match = re.search(r"\S+ \d+ch (\d+)Hz$", line)
+        if format_match:
+            stream_rate = int(format_match.group(1))
         elif line.startswith("application.name") and "Mixorama" in line and stream_rate:
             rates.append(stream_rate)
     return rates
