@@ -81,42 +81,33 @@ TEST(StressTest, TickAgainstTheGuiThread) {
   std::thread tick([&] {
     while (!done) MixerTick(m);
   });
-  for (int i = 0; i < 3000; ++i) {
+  MapMouseMove(m, 100, 100);
+  StartPlayback(m);
+  for (int i = 0; i < 20000; ++i) {
     const int slot = i % kChannelCount;
-    switch (i * 7 % 11) {
-      case 0:
-      case 1:
-      case 2: {
-        MemoryWaveSource source(waves[i % 3].data(), waves[i % 3].size());
-        LoadWaveFromSource(m, source, slot);
-        break;
-      }
-      case 3:
-        UnloadChannel(m, slot);
-        break;
-      case 4:
-        Sync(m);
-        break;
-      case 5:
-        MapMouseMove(m, i % 400 - 20, i * 3 % 360);
-        break;
-      case 6:
-        if (m.playing == 0) StartPlayback(m);
-        break;
-      case 7:
-        if (i % 97 == 0) ApplyOutputRate(m, i % 2 ? 22050 : 11025, ui);
-        break;
-      default: {
-        // Stopped, the ring is silence and stays so whatever the tick thread does.
+    if (i % 50 == 49 || i % 500 == 250) {
+      if (i % 500 == 250) {
+        ApplyOutputRate(m, i % 1000 == 250 ? 22050 : 11025, ui);
+      } else {
         StopPlayback(m);
+        // Stopped, the ring is silence and stays so whatever the tick thread does.
         std::lock_guard<std::mutex> hold(m.lock);
-        if (m.outputRing != nullptr) {
-          for (uint32_t b = 0; b < m.ringSizeBytes; b += 2) {
-            ASSERT_EQ(m.outputRing[b] + 256 * m.outputRing[b + 1], 0x80) << i;
-          }
+        for (uint32_t b = 0; m.outputRing != nullptr && b < m.ringSizeBytes; b += 2) {
+          ASSERT_EQ(m.outputRing[b] + 256 * m.outputRing[b + 1], 0x80) << i;
         }
       }
+      StartPlayback(m);
+    } else if (i % 6 < 2) {
+      MemoryWaveSource source(waves[i % 3].data(), waves[i % 3].size());
+      LoadWaveFromSource(m, source, slot);
+    } else if (i % 6 == 2) {
+      UnloadChannel(m, slot);
+    } else if (i % 6 == 3) {
+      Sync(m);
+    } else {
+      MapMouseMove(m, i % 351, i * 3 % 351);
     }
+    if (i % 64 != 0) continue;  // checking takes the lock, which orders the threads
     std::lock_guard<std::mutex> hold(m.lock);
     for (int c = 0; c < kChannelCount; ++c) {
       if (m.active[c] == 0) continue;
