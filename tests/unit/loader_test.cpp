@@ -73,16 +73,6 @@ const LoadCase kCorpus[] = {
 INSTANTIATE_TEST_SUITE_P(Waves, LoaderCorpus, ::testing::ValuesIn(kCorpus),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Truncating a good file at every byte never loads a partial wave and always says why.
-TEST_F(Engine, EveryTruncationIsRefusedWithOneMessage) {
-  const Bytes file = PcmWave(2, 16, 11025, kData);
-  for (size_t n = 0; n < file.size(); ++n) {
-    ui.messages.clear();
-    EXPECT_EQ(Load(Bytes(file.begin(), file.begin() + static_cast<long>(n)), 0), 0) << n;
-    EXPECT_EQ(ui.messages.size(), 1u) << n;
-  }
-}
-
 // A failure once the file is open: the file is closed, then the message shows while the slot's
 // previous wave still plays, then the memory is released.
 TEST_F(Engine, FailureClosesShowsThenReleasesWhileTheOldWavePlays) {
