@@ -60,6 +60,7 @@ const LoadCase kCorpus[] = {
     {"FmtPastTheDeclaredEnd", Riff({kFmt, kDataChunk}, "WAVE", 4), "Error reading file (2)", 0},
     {"FmtBodyCutShort", Riff({Bytes{'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0}}, "WAVE", 24),
      "Error reading file (3)", 0},
+    {"Fmt2HasNoRate", Riff({Chunk("fmt ", Bytes{1, 0}), kDataChunk}), kNoSampleRateMessage, 0},
     {"FloatFormat", Riff({Chunk("fmt ", Fmt(3, 2, 11025, 32)), kDataChunk}),
      "The wave must be a PCM wave", 0},
     {"EmptyFmt", Riff({Chunk("fmt ", {}), kDataChunk}), "The wave must be a PCM wave", 0},
@@ -131,8 +132,9 @@ TEST_F(Engine, StartReadPositionJoinsTheLoadedChannelsInStep) {
     int32_t position;  // of the reference, or the slot's own
     int32_t newFrames;
     int32_t expected;
-  } cases[] = {{1, 12000, 2000, 4000}, {1, 12000, 1500, 0},     {1, 400, 2000, 400},
-               {6, 8, 3, 8},           {-1, 10000, 1000, 2000}, {-1, 36, 10, 36}};
+  } cases[] = {{1, 12000, 2000, 4000}, {1, 12000, 1500, 0}, {1, 400, 2000, 400},
+               {1, 8000, 2000, 0},     {6, 8, 3, 8},        {-1, 10000, 1000, 2000},
+               {-1, 36, 10, 36}};
   for (const auto& c : cases) {
     Mixer fresh;
     Bytes big(4 * 4000, 0);

@@ -24,6 +24,7 @@ TEST(Closeness, AtTheWorkedPositions) {
   }
   EXPECT_LT(Closeness(-32768, -32768, 5), 0);  // the sum of squares passes 31 bits
   EXPECT_EQ(ClampedCloseness(0, 0, 4), 1);
+  EXPECT_EQ(ClampedCloseness(87, 350, 0), 1);  // exactly 350 pixels away
 }
 
 TEST(Colours, LevelColourRunsFromBlueThroughGreyToYellow) {

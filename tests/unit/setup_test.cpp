@@ -33,6 +33,7 @@ TEST(SetupFormat, RefusesWithOneMessageNamingTheLine) {
       {"MIXORAMA-SETUP 0.9\nend\n", "Setup file error, line 1 : unknown version '0.9'"},
       {head + "slot1.level = 5", "The setup file is incomplete: its end line is missing"},
       {"MIXORAMA-SETUP 1.0\nend\n", "The setup file gives no rate"},
+      {"MIXORAMA-SETUP 1.0\n", "The setup file is incomplete: its end line is missing"},
       {head + "rate = 11025\nend\n", "Setup file error, line 3 : 'rate' is given twice"},
       {"MIXORAMA-SETUP 1.0\nrate = 8000\nend\n",
        "Setup file error, line 2 : the rate must be 11025, 22050 or 44100"},
@@ -101,6 +102,7 @@ TEST(SetupFormat, WavesBelowTheSetupsFolderAreStoredRelative) {
       {"c:/loops/Sub/a.wav", "C:\\Loops\\set.st", "Sub/a.wav"},
       {"C:\\LoopsX\\a.wav", "C:\\Loops\\set.st", "C:\\LoopsX\\a.wav"},
       {"C:\\Loops\\..\\a.wav", "C:\\Loops\\set.st", "C:\\Loops\\..\\a.wav"},
+      {"C:\\Loops\\.\\a.wav", "C:\\Loops\\set.st", "C:\\Loops\\.\\a.wav"},
       {"/srv/l/a.wav", "/srv/l/set.st", "a.wav"},
       {"/srv/a.wav", "/srv/l/set.st", "/srv/a.wav"},
   };
@@ -129,6 +131,7 @@ TEST_F(Panel, NoWaveEmptiesTheSlotInOrder) {
   m.volume[3] = 300;
   m.locked[3] = 1;
   m.peakLevel = 0;
+  ui.onSquare = [&](int s) { EXPECT_EQ(m.volume[s] + m.locked[s] + m.muted[s], 1); };
   NoWaveCommand(m, 3);
   NoWaveCommand(m, 3);
   EXPECT_EQ(ui.calls, (std::vector<std::string>{"label:3:", "square:3", "label:3:", "square:3"}));
@@ -162,7 +165,7 @@ TEST_F(Panel, ApplySetupRestoresTheSession) {
     SavedSetup setup;
     setup.outputRate = otherRate ? 22050 : 11025;
     setup.slots[1] = {"MIXSETUP_A.WAV", 200, 1, 0};
-    setup.slots[4] = {"MIXSETUP_A.WAV", 1, 0, 1};
+    setup.slots[4] = {"MIXSETUP_A.WAV", 90, 0, 1};  // muted: sounds at the lowest gain
     setup.slots[6] = {"mixsetup_missing.wav", 5, 0, 0};
     ASSERT_EQ(LoadFrames({{1, 1}}, 0), 1);
     StartPlayback(m);
@@ -182,6 +185,7 @@ TEST_F(Panel, ApplySetupRestoresTheSession) {
     // Saved again, the session gives the same setup (but for the wave that failed).
     SavedSetup again = CaptureSetup(m, "");
     again.slots[6] = setup.slots[6];
+    again.slots[4].level = 90;
     EXPECT_TRUE(again == setup);
     StopPlayback(m);
   }

@@ -92,6 +92,7 @@ class Ui : public UiSeam {
   std::vector<std::string> calls;
   std::vector<std::string> messages;
   std::function<void(const std::string&)> onInfo;
+  std::function<void(int)> onSquare;  // runs as the square is drawn
 
   void InfoBox(const char* text) override {
     messages.emplace_back(text);
@@ -101,7 +102,10 @@ class Ui : public UiSeam {
   void SetSlotLabel(int slot, const char* text) override {
     calls.push_back("label:" + std::to_string(slot) + ":" + text);
   }
-  void DrawSlotSquare(int slot) override { calls.push_back("square:" + std::to_string(slot)); }
+  void DrawSlotSquare(int slot) override {
+    calls.push_back("square:" + std::to_string(slot));
+    if (onSquare) onSquare(slot);
+  }
   void DeferredMenuStep() override { calls.emplace_back("menu"); }
 };
 
@@ -158,12 +162,14 @@ class Device : public OutputDevice {
 class Timer : public PlaybackTimer {
  public:
   std::vector<std::string> log;
+  std::vector<std::string>* alsoLog = nullptr;  // e.g. the device's, to see the order of both
   TimerId nextId = 41;
   TimerCallbackFn callback = nullptr;
   void* context = nullptr;
 
   TimerId StartPeriodic(uint32_t periodMs, TimerCallbackFn fn, void* ctx) override {
     log.push_back("start:" + std::to_string(periodMs));
+    if (alsoLog != nullptr) alsoLog->push_back(log.back());
     callback = fn;
     context = ctx;
     return nextId++;

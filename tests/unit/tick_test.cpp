@@ -325,8 +325,9 @@ TEST_F(Engine, StartAndStopPlaybackInOrder) {
   m.lastPlayPosBytes = 9;
   m.mapHover = 1;
   device.log.clear();
+  timer.alsoLog = &device.log;
   StartPlayback(m);
-  EXPECT_EQ(device.log, (std::vector<std::string>{"open", "prepare", "write"}));
+  EXPECT_EQ(device.log, (std::vector<std::string>{"open", "prepare", "write", "start:50"}));
   EXPECT_EQ(device.buffer.data, m.outputRing);
   EXPECT_EQ(device.buffer.loops, 10000000u);
   EXPECT_EQ(device.format.avgBytesPerSec, 44100u);
