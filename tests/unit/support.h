@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,7 +113,8 @@ class Ui : public UiSeam {
 class Device : public OutputDevice {
  public:
   uint32_t count = 1;
-  std::vector<std::optional<DeviceCaps>> caps = {DeviceCaps{0xFFFFF, 2}};
+  static constexpr DeviceCaps kNoAnswer{0xFFFFFFFFu, 0xFFFF};  // that device's query fails
+  std::vector<DeviceCaps> caps = {DeviceCaps{0xFFFFF, 2}};
   DeviceStatus openStatus = DeviceStatus::kOk;
   DeviceStatus prepareStatus = DeviceStatus::kOk;
   DeviceStatus writeStatus = DeviceStatus::kOk;
@@ -129,8 +129,9 @@ class Device : public OutputDevice {
   uint32_t DeviceCount() override { return Log("count"), count; }
   DeviceStatus Capabilities(uint32_t n, DeviceCaps& out) override {
     Log("caps:" + std::to_string(n));
-    if (n >= caps.size() || !caps[n]) return DeviceStatus::kBadDeviceId;
-    out = *caps[n];
+    if (n >= caps.size() || caps[n].channels == kNoAnswer.channels)
+      return DeviceStatus::kBadDeviceId;
+    out = caps[n];
     return DeviceStatus::kOk;
   }
   DeviceStatus Open(const OutputFormat& f) override {

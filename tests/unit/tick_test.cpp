@@ -235,7 +235,7 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
     const char* what;
     bool noMemory;
     uint32_t count;
-    std::vector<std::optional<DeviceCaps>> caps;
+    std::vector<DeviceCaps> caps;
     int result;
     const char* message;
     uint16_t channels;
@@ -245,12 +245,12 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
       {"no suitable device",
        false,
        2,
-       {noBit0, std::nullopt},
+       {noBit0, Device::kNoAnswer},
        0,
        "The audio-card does not support the required format",
        0},
       {"mono card", false, 2, {noBit0, mono}, 1, "Well ! This is not a stereo card, ? What ?", 1},
-      {"no device answers", false, 2, {std::nullopt, std::nullopt}, 1, "", 2},
+      {"no device answers", false, 2, {Device::kNoAnswer, Device::kNoAnswer}, 1, "", 2},
   };
   for (const auto& c : cases) {
     Mixer fresh;
