@@ -114,7 +114,7 @@ class Device : public OutputDevice {
  public:
   uint32_t count = 1;
   static constexpr DeviceCaps kNoAnswer{0xFFFFFFFFu, 0xFFFF};  // that device's query fails
-  std::vector<DeviceCaps> caps = {DeviceCaps{0xFFFFF, 2}};
+  std::vector<DeviceCaps> caps = std::vector<DeviceCaps>(1, DeviceCaps{0xFFFFF, 2});
   DeviceStatus openStatus = DeviceStatus::kOk;
   DeviceStatus prepareStatus = DeviceStatus::kOk;
   DeviceStatus writeStatus = DeviceStatus::kOk;
