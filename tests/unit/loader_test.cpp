@@ -52,6 +52,7 @@ const LoadCase kCorpus[] = {
      Cat({Chunk("JUNK", Pattern(3)),
           Riff({Chunk("LIST", Pattern(5)), kFmt, Chunk("INFO", Pattern(1)), kDataChunk})}),
      "", 400},
+    {"MonoRoundedToWholeFrames", PcmWave(1, 16, 44100, Pattern(4006)), "", 2000},
     {"EightBitMonoAtHalfRate", PcmWave(1, 8, 5512, Pattern(101)), "", 101 * 2 * 2 * 2},
     {"EmptyFile", Bytes{}, "Error reading file (1)", 0},
     {"OtherForm", Riff({kFmt, kDataChunk}, "AVI "), "Error reading file (1)", 0},

@@ -111,11 +111,12 @@ TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
 }
 
 TEST(Script, BadLinesAreNamed) {
-  const std::pair<const char*, const char*> cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
       {"10 move 1", "line 1: move needs X and Y, whole numbers from -32768 to 32767"},
       {"\n-5 sync", "line 2: '-5' is not a time in whole milliseconds"},
       {"5 left 9", "line 1: keypad keys are 1 to 8"},
       {"5 right 0", "line 1: keypad keys are 1 to 8"},
+      {"5 load 1 " + std::string(260, 'x'), "line 1: the file name is longer than 259 characters"},
       {"5 load 9 x.wav", "line 1: load needs a slot number from 1 to 8"},
       {"5 load 1", "line 1: load needs a file"},
       {"5 jump", "line 1: unknown verb 'jump'"},

@@ -265,6 +265,7 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
     EXPECT_EQ(ui.messages.empty() ? "" : ui.messages[0], std::string(c.message)) << c.what;
     if (c.result == 1) {
       EXPECT_EQ(fresh.format.channels, c.channels) << c.what;
+      EXPECT_EQ(fresh.format.avgBytesPerSec, 11025u * 2 * c.channels) << c.what;
     }
     EXPECT_EQ(fresh.outputRing == nullptr, c.noMemory) << c.what;
     if (c.noMemory || c.count == 0) {
@@ -319,7 +320,8 @@ TEST_F(Engine, StartAndStopPlaybackInOrder) {
 
   m.engineReady = EngineInit(m);
   ASSERT_EQ(LoadFrames({{1, 1}, {2, 2}}, 0), 1);
-  m.readPosBytes[0] = 4;
+  ASSERT_EQ(LoadFrames({{1, 1}, {2, 2}}, 7), 1);
+  m.readPosBytes[0] = m.readPosBytes[7] = 4;
   m.peakLevel = 99;
   m.writeIndexBytes = 8;
   m.lastPlayPosBytes = 9;
@@ -332,7 +334,7 @@ TEST_F(Engine, StartAndStopPlaybackInOrder) {
   EXPECT_EQ(device.buffer.loops, 10000000u);
   EXPECT_EQ(device.format.avgBytesPerSec, 44100u);
   EXPECT_EQ(timer.log, std::vector<std::string>{"start:50"});
-  EXPECT_EQ(m.readPosBytes[0], 0);
+  EXPECT_EQ(m.readPosBytes[0] + m.readPosBytes[7], 0);
   EXPECT_EQ(m.peakLevel, 0);
   EXPECT_EQ(m.writeIndexBytes + m.lastPlayPosBytes, 0u);
   EXPECT_EQ(m.live, 1);
