@@ -190,6 +190,7 @@ TEST_F(Map, DrawingAndPaintingColours) {
   EXPECT_EQ(PaintColor(m, 1), kMutedColor);
   m.muted[0] = 1;  // never both in practice; locked shows
   EXPECT_EQ(PaintColor(m, 0), kLockedColor);
+  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kLockedColor);
 }
 
 }  // namespace

@@ -90,10 +90,11 @@ TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
       c + "\n900 load 6 " + c +
       ".missing\n1100 unload 2\n"
       "1300 move 175 175\n1330 right\n1500 left 2\n1700 move 400 400\n"
-      "1900 sync\n");
+      "1800 left 5\n1900 sync\n2300 load 7 " +
+      c + ".missing\n");
   request.durationMs = 2300;
   const Rendered r = Render(request);
-  EXPECT_EQ(r.messages, std::vector<std::string>{"Error opening file"});
+  EXPECT_EQ(r.messages, std::vector<std::string>(2, "Error opening file"));
   ASSERT_EQ(r.frames.size(), FramesByTime(rate, 2300) * 4);
   const size_t ring = RingSizeForRate(rate);
   EXPECT_EQ(Bytes(r.frames.begin(), r.frames.begin() + static_cast<long>(ring)), Bytes(ring, 0));

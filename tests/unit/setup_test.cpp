@@ -49,12 +49,15 @@ TEST(SetupFormat, RefusesWithOneMessageNamingTheLine) {
        "Setup file error, line 3 : the path is longer than 259 characters"},
       {head + "no equals sign\nend\n", "Setup file error, line 3 : a line must read key = value"},
       {head + "end\nrate = 1\n", "Setup file error, line 4 : text after the end line"},
+      {head + "slot1.path = a\x7F\nend\n",
+       "Setup file error, line 3 : the line holds a control character"},
       {head + "slot1.path = a\x01\nend\n",
        "Setup file error, line 3 : the line holds a control character"},
       {head + "slot4.locked = 1\nslot4.muted = 1\nend\n",
        "Setup file error : slot 4 cannot be both locked and muted"},
   };
   for (const auto& [text, message] : cases) EXPECT_EQ(Parse(text), message) << text;
+  EXPECT_EQ(Parse(head + "slot1.level = 000350\nend\n"), "");
   // A later minor version may add keys; the known ones are still checked.
   EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 22050\ncolour = red\nend\n"), "");
   EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 2\nend\n"),
@@ -131,7 +134,11 @@ TEST_F(Panel, NoWaveEmptiesTheSlotInOrder) {
   m.volume[3] = 300;
   m.locked[3] = 1;
   m.peakLevel = 0;
-  ui.onSquare = [&](int s) { EXPECT_EQ(m.volume[s] + m.locked[s] + m.muted[s], 1); };
+  // The slot is empty before its label clears, its flags clear before its square is drawn.
+  ui.onCall = [&](const std::string& call) {
+    EXPECT_EQ(m.sampleMemory[3], nullptr);
+    EXPECT_TRUE(call[0] != 's' || m.volume[3] + m.locked[3] + m.muted[3] == 1);
+  };
   NoWaveCommand(m, 3);
   NoWaveCommand(m, 3);
   EXPECT_EQ(ui.calls, (std::vector<std::string>{"label:3:", "square:3", "label:3:", "square:3"}));

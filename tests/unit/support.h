@@ -91,7 +91,7 @@ class Ui : public UiSeam {
   std::vector<std::string> calls;
   std::vector<std::string> messages;
   std::function<void(const std::string&)> onInfo;
-  std::function<void(int)> onSquare;  // runs as the square is drawn
+  std::function<void(const std::string&)> onCall;  // runs at every call but messages
 
   void InfoBox(const char* text) override {
     messages.emplace_back(text);
@@ -100,10 +100,11 @@ class Ui : public UiSeam {
   }
   void SetSlotLabel(int slot, const char* text) override {
     calls.push_back("label:" + std::to_string(slot) + ":" + text);
+    if (onCall) onCall(calls.back());
   }
   void DrawSlotSquare(int slot) override {
     calls.push_back("square:" + std::to_string(slot));
-    if (onSquare) onSquare(slot);
+    if (onCall) onCall(calls.back());
   }
   void DeferredMenuStep() override { calls.emplace_back("menu"); }
 };
