@@ -7,6 +7,7 @@ packages=(
   cmake g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386
   xvfb xdotool x11-utils pulseaudio pulseaudio-utils sox imagemagick python3 procps
+  emscripten chromium
 )
 
 missing=()
