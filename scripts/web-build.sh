@@ -22,7 +22,7 @@ cmake --build "$WASM" -j"$(nproc)" >/dev/null
 
 OUT="$ROOT/build/web"
 mkdir -p "$OUT/demo"
-cp "$ROOT"/web/*.js "$OUT/"
+cp "$ROOT"/web/*.html "$ROOT"/web/*.js "$ROOT"/web/*.css "$OUT/"
 cp "$WASM/web/mixorama.wasm" "$OUT/"
 cp "$NATIVE/generated/map1000.bmp" "$OUT/map.bmp"
 cp "$NATIVE"/demo/*.WAV "$OUT/demo/"

@@ -140,13 +140,6 @@ MX_EXPORT(mx_init) int32_t mx_init(int32_t rate) {
   return g_session->mixer().engineReady;
 }
 
-// The start-up set's file names, one a line, into the result buffer: the files the page
-// gives before mx_load_startup.
-MX_EXPORT(mx_startup_names) void mx_startup_names() {
-  g_result.clear();
-  for (int s = 0; s < kChannelCount; ++s) g_result += std::string(kStartupSet[s]) + "\n";
-}
-
 // Loads every slot from its slot name, as the program does at start.
 MX_EXPORT(mx_load_startup) void mx_load_startup() {
   Mixer& m = g_session->mixer();
@@ -247,7 +240,8 @@ MX_EXPORT(mx_wave_header) const uint8_t* mx_wave_header(uint32_t dataBytes) {
 }
 
 // When the panel changed since the last call: its state as JSON in the result buffer
-// (labels, squares as 0x00BBGGRR, messages not yet shown, playing, rate, title), and 1.
+// (labels, squares as 0x00BBGGRR, the squares' top-left corners, the start-up set's names,
+// messages not yet shown, playing, rate, title), and 1.
 MX_EXPORT(mx_state) int32_t mx_state() {
   if (!g_ui.changed) return 0;
   g_ui.changed = false;
@@ -261,6 +255,16 @@ MX_EXPORT(mx_state) int32_t mx_state() {
   for (int s = 0; s < kChannelCount; ++s) {
     if (s > 0) out += ',';
     out += std::to_string(g_ui.squares[s]);
+  }
+  out += "],\"rects\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    const SquareRect r = SlotSquare(s);
+    out += (s > 0 ? ",[" : "[") + std::to_string(r.left) + "," + std::to_string(r.top) + "]";
+  }
+  out += "],\"startup\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    if (s > 0) out += ',';
+    AppendJsonString(out, kStartupSet[s]);
   }
   out += "],\"messages\":[";
   for (size_t i = 0; i < g_ui.messages.size(); ++i) {

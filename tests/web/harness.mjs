@@ -13,9 +13,10 @@ const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/cs
 
 export async function serve() {
   const server = createServer((req, res) => {
-    const path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname));
+    let path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname));
+    if (path.endsWith('/')) path += 'index.html';
     try {
-      const body = readFileSync(join(WEB, path.endsWith('/') ? path + 'index.html' : path));
+      const body = readFileSync(join(WEB, path));
       res.writeHead(200, { 'content-type': TYPES[extname(path)] || 'application/octet-stream' });
       res.end(body);
     } catch {
