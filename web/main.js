@@ -187,6 +187,7 @@ function buildSlots() {
     row.ondragleave = () => row.classList.remove('drop');
     row.ondrop = (e) => {
       e.preventDefault();
+      e.stopPropagation();
       row.classList.remove('drop');
       if (e.dataTransfer.files[0]) loadWave(s, e.dataTransfer.files[0]);
     };
@@ -209,6 +210,7 @@ function mapPosition(e) {
 }
 
 document.addEventListener('mousemove', (e) => {
+  if ($('box').open) return; // a modal box holds the input, as the program's do
   const [x, y] = mapPosition(e);
   const inside = x >= 0 && y >= 0 && x <= 350 && y <= 350;
   if (inside || cursorInside) sendEvent(`move ${x} ${y}`);
@@ -292,6 +294,29 @@ async function loadSetup(list) {
   pendingSetup = new Uint8Array(await setup.arrayBuffer());
   send({ op: 'setup', text: pendingSetup });
 }
+
+// Files or a folder dropped anywhere but on a slot row: a setup file with its waves.
+async function droppedFiles(entries) {
+  const found = [];
+  const walk = async (entry) => {
+    if (entry.isFile) {
+      found.push(await new Promise((ok, fail) => entry.file(ok, fail)));
+    } else if (entry.isDirectory) {
+      const reader = entry.createReader();
+      for (let batch; (batch = await new Promise((ok, fail) => reader.readEntries(ok, fail))).length;) {
+        for (const child of batch) await walk(child);
+      }
+    }
+  };
+  for (const entry of entries) if (entry) await walk(entry);
+  return found;
+}
+document.addEventListener('dragover', (e) => e.preventDefault());
+document.addEventListener('drop', async (e) => {
+  e.preventDefault();
+  const list = await droppedFiles([...e.dataTransfer.items].map((i) => i.webkitGetAsEntry()));
+  if (list.some((f) => /\.st$/i.test(f.name))) loadSetup(list);
+});
 
 function toggleRecord() {
   recording = !recording;

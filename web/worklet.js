@@ -120,8 +120,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
 
   process(inputs, outputs) {
     const out = outputs[0];
-    const left = out[0];
-    const right = out[1] || out[0];
+    const [left, right] = out; // the node is made with two output channels
     for (let done = 0; done < left.length; ) {
       const n = Math.min(left.length - done, QUANTUM_MAX);
       this.x.mx_render(n);
