@@ -1,0 +1,144 @@
+// Conversion into 16-bit stereo frames, high byte first, at the output rate: the rounding of
+// the quotients, the bytes each input kind gives, which input frames the float source position
+// picks, the fast path against its reference twin and waves past 32 MiB. (Lengths at each rate
+// are pinned by the render tests' golden outputs.)
+#include <cmath>
+
+#include "engine/wave_convert.h"
+#include "unit/support.h"
+
+namespace mixorama::test {
+namespace {
+
+WaveFormat Format(uint16_t channels, uint16_t bits, uint32_t rate) {
+  WaveFormat f;
+  f.formatTag = 1;
+  f.channels = channels;
+  f.bitsPerSample = bits;
+  f.sampleRate = rate;
+  return f;
+}
+
+Bytes Convert(const WaveFormat& f, const Bytes& data, int32_t outputRate, bool reference = false) {
+  const ConversionPlan plan = PlanConversion(f, static_cast<uint32_t>(data.size()), outputRate);
+  Bytes out(static_cast<size_t>(plan.lengthBytes), 0);
+  (reference ? ConvertWaveReference : ConvertWave)(
+      plan, data.data(), static_cast<uint32_t>(data.size()), out.data(), out.size());
+  return out;
+}
+
+TEST(Quotients, RoundOnceToNearestFloatAndTruncateTheExactProduct) {
+  EXPECT_EQ(FloatQuotient(8000, 11025), static_cast<float>(8000.0 / 11025.0));
+  EXPECT_EQ(FloatQuotient(4294967295u, 11025), 0x1.7c6f8cp+18f);
+  EXPECT_EQ(FloatQuotient(16777217, 1), 16777216.0f);  // tie: to the even mantissa
+  EXPECT_EQ(FloatQuotient(16777219, 1), 16777220.0f);
+  const float ratio = FloatQuotient(22050, 22051);
+  // The exact product is 4286064595.99999994...; a double product rounds it up.
+  EXPECT_EQ(TruncatedProduct(4286259017u, ratio), 4286064595u);
+  EXPECT_EQ(TruncatedProduct(4007, 0.25f), 1001u);
+  EXPECT_EQ(TruncatedProduct(0xFFFFFFFFu, 44100.0f), 0xFFFFFFFFull * 44100u);
+}
+
+// The bytes of one frame for each input kind: 8-bit u becomes (u - 128) * 256, 16-bit keeps its
+// value high byte first, mono is copied to both sides.
+TEST(ConvertFrames, EachInputKindGivesItsBytes) {
+  const struct {
+    uint16_t channels, bits;
+    Bytes in, out;
+  } cases[] = {
+      {1, 8, {0x80}, {0, 0, 0, 0}},
+      {1, 8, {0xFF}, {0x7F, 0, 0x7F, 0}},
+      {1, 8, {0x00}, {0x80, 0, 0x80, 0}},
+      {2, 8, {0x00, 0xFF}, {0x80, 0, 0x7F, 0}},
+      {1, 16, {0x34, 0x12}, {0x12, 0x34, 0x12, 0x34}},
+      {2, 16, {0x34, 0x12, 0xCD, 0xAB}, {0x12, 0x34, 0xAB, 0xCD}},
+      {3, 0, {0x34, 0x12, 0xCD, 0xAB}, {0x12, 0x34, 0xAB, 0xCD}},  // other values: 16-bit stereo
+  };
+  for (const auto& c : cases) {
+    const Bytes out = Convert(Format(c.channels, c.bits, 11025), c.in, 11025);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), c.out) << c.channels << "x" << c.bits;
+  }
+}
+
+// Which input samples the output frames come from. Input sample k holds k (16-bit) or k (8-bit).
+TEST(ConvertFrames, TheFloatSourcePositionPicksTheseInputSamples) {
+  const struct {
+    uint16_t channels, bits;
+    uint32_t rate;
+    int32_t outputRate;
+    std::vector<int> picked;
+  } cases[] = {
+      {2, 16, 11025, 22050, {0, 0, 1, 1, 2, 2}},
+      {2, 16, 11025, 11025, {0, 1, 2, 3}},
+      {2, 16, 22050, 11025, {0, 2, 4, 6}},
+      {2, 16, 44100, 11025, {0, 4, 8, 12}},
+      {2, 16, 8000, 11025, {0, 0, 1, 1, 2, 2, 4, 4, 5, 5, 7, 7}},
+      {1, 16, 11025, 11025, {0, 0, 2, 2, 4, 4}},
+      {1, 16, 11025, 22050, {0, 0, 0, 0, 2, 2, 2, 2}},
+      {2, 8, 11025, 22050, {0, 0, 1, 1, 2, 2}},
+      {1, 8, 11025, 11025, {0, 0, 2, 2, 4, 4}},
+  };
+  for (const auto& c : cases) {
+    Bytes data;
+    for (int k = 0; k < 400; ++k) {
+      for (int side = 0; side < c.channels; ++side) {
+        if (c.bits == 8) {
+          data.push_back(static_cast<uint8_t>((k + 128) & 0xFF));
+        } else {
+          PutLe16(data, static_cast<uint32_t>(k));
+        }
+      }
+    }
+    const Bytes out = Convert(Format(c.channels, c.bits, c.rate), data, c.outputRate);
+    std::vector<int> picked;
+    for (size_t i = 0; i < c.picked.size(); ++i) {
+      picked.push_back(c.bits == 8 ? out[i * 4] : out[i * 4] * 256 + out[i * 4 + 1]);
+    }
+    EXPECT_EQ(picked, c.picked) << c.channels << "x" << c.bits << " " << c.rate;
+  }
+}
+
+// Raw data that runs out leaves the rest silent; a full sample data drops the rest.
+TEST(ConvertFrames, StopsAtTheFirstFrameThatDoesNotFit) {
+  const Bytes data = Pattern(16);
+  const ConversionPlan p = PlanConversion(Format(2, 16, 11025), 16, 11025);
+  Bytes out(16, 0);
+  EXPECT_EQ(ConvertWave(p, data.data(), 15, out.data(), 16), 12u);  // the 4th frame is short
+  EXPECT_EQ(Bytes(out.begin() + 12, out.end()), Bytes(4, 0));
+  EXPECT_EQ(ConvertWaveReference(p, data.data(), 16, out.data(), 8), 8u);
+}
+
+// The same-rate 16-bit stereo fast path gives the bytes of the plain loop, for every size.
+TEST(ConvertFastPath, AgreesWithTheReferenceLoop) {
+  EXPECT_TRUE(UsesSameRateFastPath(PlanConversion(Format(2, 16, 22050), 400, 22050)));
+  EXPECT_FALSE(UsesSameRateFastPath(PlanConversion(Format(1, 16, 22050), 400, 22050)));
+  EXPECT_FALSE(UsesSameRateFastPath(PlanConversion(Format(2, 16, 22051), 400, 22050)));
+  for (uint32_t size : {0u, 1u, 3u, 4u, 5u, 63u, 64u, 65u, 1001u, 4096u, 65539u}) {
+    const Bytes data = Pattern(size, size);
+    EXPECT_EQ(Convert(Format(2, 16, 44100), data, 44100),
+              Convert(Format(2, 16, 44100), data, 44100, true))
+        << size;
+  }
+}
+
+// Past 2^24 jump units a float position stalls; the plan holds it in double, and the wave is
+// read to its end.
+TEST(ConvertLargeWave, EightBitStereoBeyond32MiBKeepsAdvancing) {
+  const uint32_t dataSize = (1u << 25) + 4096;
+  Bytes data(dataSize);
+  for (uint32_t i = 0; i < dataSize; i += 2) {
+    data[i] = static_cast<uint8_t>(i / 2);
+    data[i + 1] = static_cast<uint8_t>(i / 2 >> 8);
+  }
+  const ConversionPlan plan = PlanConversion(Format(2, 8, 11025), dataSize, 11025);
+  ASSERT_TRUE(plan.wideSourcePosition);
+  Bytes out(plan.lengthBytes, 0);
+  ASSERT_EQ(ConvertWave(plan, data.data(), dataSize, out.data(), out.size()), out.size());
+  for (uint32_t f : {0u, (1u << 24) - 1, 1u << 24, (1u << 24) + 1, dataSize / 2 - 1}) {
+    EXPECT_EQ(out[f * 4] ^ 0x80, f & 0xFF) << f;
+    EXPECT_EQ(out[f * 4 + 2] ^ 0x80, (f >> 8) & 0xFF) << f;
+  }
+}
+
+}  // namespace
+}  // namespace mixorama::test

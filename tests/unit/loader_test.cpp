@@ -1,0 +1,215 @@
+// Loading a wave into a slot: the chunk walk and its refusals with their messages, the order
+// of a failure's steps, the start read position, emptying a slot, the slot's name and label.
+#include <cstdlib>
+#include <cstring>
+
+#include "unit/support.h"
+
+namespace mixorama::test {
+namespace {
+
+const Bytes kData = Pattern(400);  // 100 16-bit stereo frames
+const Bytes kFmt = Chunk("fmt ", Fmt(1, 2, 11025, 16));
+const Bytes kDataChunk = Chunk("data", kData);
+
+Bytes Cat(std::vector<Bytes> parts) {
+  Bytes b;
+  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+  return b;
+}
+
+struct LoadCase {
+  const char* name;
+  Bytes file;
+  const char* message;  // "" when the load succeeds
+  int32_t lengthBytes;  // after a success, at 11025
+};
+
+class LoaderCorpus : public Engine, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoaderCorpus, MessageAndSlotState) {
+  const LoadCase& c = GetParam();
+  const int result = Load(c.file, 3);
+  if (c.message[0] == '\0') {
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(m.active[3], 1);
+    EXPECT_EQ(m.lengthBytes[3], c.lengthBytes);
+  } else {
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(m.active[3], 0);
+    EXPECT_EQ(m.sampleMemory[3], nullptr);
+  }
+}
+
+const LoadCase kCorpus[] = {
+    {"Plain", PcmWave(2, 16, 11025, kData), "", 400},
+    {"Fmt14ReadsAsSixteenBit", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 8, 14)), kDataChunk}), "", 400},
+    {"Fmt18UsesItsFirst16Bytes", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 16, 18)), kDataChunk}), "",
+     400},
+    {"OddChunksArePadded",
+     Cat({Chunk("JUNK", Pattern(3)),
+          Riff({Chunk("LIST", Pattern(5)), kFmt, Chunk("INFO", Pattern(1)), kDataChunk})}),
+     "", 400},
+    {"EightBitMonoAtHalfRate", PcmWave(1, 8, 5512, Pattern(101)), "", 101 * 2 * 2 * 2},
+    {"EmptyFile", Bytes{}, "Error reading file (1)", 0},
+    {"OtherForm", Riff({kFmt, kDataChunk}, "AVI "), "Error reading file (1)", 0},
+    {"NoRiff", Chunk("JUNK", Pattern(40)), "Error reading file (1)", 0},
+    {"NoFmt", Riff({kDataChunk}), "Error reading file (2)", 0},
+    {"FmtPastTheDeclaredEnd", Riff({kFmt, kDataChunk}, "WAVE", 4), "Error reading file (2)", 0},
+    {"FmtBodyCutShort", Riff({Bytes{'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0}}, "WAVE", 24),
+     "Error reading file (3)", 0},
+    {"Fmt2HasNoRate", Riff({Chunk("fmt ", Bytes{1, 0}), kDataChunk}), kNoSampleRateMessage, 0},
+    {"FloatFormat", Riff({Chunk("fmt ", Fmt(3, 2, 11025, 32)), kDataChunk}),
+     "The wave must be a PCM wave", 0},
+    {"EmptyFmt", Riff({Chunk("fmt ", {}), kDataChunk}), "The wave must be a PCM wave", 0},
+    {"DataBeforeFmt", Riff({kDataChunk, kFmt}), "Error reading file (4)", 0},
+    {"NoData", Riff({kFmt, Chunk("LIST", Pattern(8))}), "Error reading file (4)", 0},
+    {"DataLongerThanTheFile", Riff({kFmt, Chunk("data", kData, 401)}), "Error reading file (5)", 0},
+    {"EmptyData", Riff({kFmt, Chunk("data", {})}), "Error locking memory", 0},
+    {"NoSampleRate", PcmWave(2, 16, 0, kData), kNoSampleRateMessage, 0},
+    {"NoWholeFrame", PcmWave(2, 16, 44100, Pattern(12)), kTooShortMessage, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Waves, LoaderCorpus, ::testing::ValuesIn(kCorpus),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A failure once the file is open: the file is closed, then the message shows while the slot's
+// previous wave still plays, then the memory is released.
+TEST_F(Engine, FailureClosesShowsThenReleasesWhileTheOldWavePlays) {
+  ASSERT_EQ(LoadFrames({{1, 2}, {3, 4}}, 2), 1);
+  const Bytes bad = Riff({kFmt, Chunk("data", kData, 9999)});
+  MemoryWaveSource source(bad.data(), bad.size());
+  ui.onInfo = [&](const std::string&) {
+    EXPECT_TRUE(source.closed());
+    EXPECT_EQ(m.active[2], 1);
+  };
+  EXPECT_EQ(LoadWaveFromSource(m, source, 2), 0);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Error reading file (5)"});
+}
+
+// The n-th block request fails: the load record, the raw data, then the sample data.
+int g_failAt = 0;
+int g_requests = 0;
+void* FailingAlloc(size_t bytes) {
+  return ++g_requests == g_failAt ? nullptr : std::calloc(bytes, 1);
+}
+
+TEST_F(Engine, EachFailedBlockHasItsMessageAndItsPeakCost) {
+  const struct {
+    int failAt;
+    const char* message;
+    bool oldWaveGone;  // while the message shows
+    int32_t peakAfter;
+  } cases[] = {{1, "Memory problem", false, 1000},
+               {2, "Error allocating memory", false, 1000},
+               {3, "Memory Error", true, 900}};
+  for (const auto& c : cases) {
+    Mixer fresh;
+    fresh.ui = &ui;
+    ui.messages.clear();
+    const Bytes good = PcmWave(2, 16, 11025, kData);
+    MemoryWaveSource first(good.data(), good.size());
+    ASSERT_EQ(LoadWaveFromSource(fresh, first, 5), 1);
+    fresh.peakLevel = 1000;
+    fresh.allocator.allocZeroed = &FailingAlloc;
+    g_requests = 0;
+    g_failAt = c.failAt;
+    ui.onInfo = [&](const std::string&) { EXPECT_EQ(fresh.active[5] == 0, c.oldWaveGone); };
+    MemoryWaveSource second(good.data(), good.size());
+    EXPECT_EQ(LoadWaveFromSource(fresh, second, 5), 0);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(fresh.peakLevel, c.peakAfter) << c.message;
+    ui.onInfo = nullptr;
+  }
+}
+
+// The start read position: the lowest other loaded channel's position wrapped into the new
+// length; alone, the channel's own position, reduced.
+TEST_F(Engine, StartReadPositionJoinsTheLoadedChannelsInStep) {
+  const struct {
+    int reference;     // -1: no other channel loaded
+    int32_t position;  // of the reference, or the slot's own
+    int32_t newFrames;
+    int32_t expected;
+  } cases[] = {{1, 12000, 2000, 4000}, {1, 12000, 1500, 0}, {1, 400, 2000, 400},
+               {1, 8000, 2000, 0},     {6, 8, 3, 8},        {-1, 10000, 1000, 2000},
+               {-1, 36, 10, 36}};
+  for (const auto& c : cases) {
+    Mixer fresh;
+    Bytes big(4 * 4000, 0);
+    for (int ch : {c.reference, 7}) {
+      if (ch < 0) continue;
+      const Bytes file = PcmWave(2, 16, 11025, big);
+      MemoryWaveSource src(file.data(), file.size());
+      ASSERT_EQ(LoadWaveFromSource(fresh, src, ch), 1);
+    }
+    if (c.reference >= 0) fresh.readPosBytes[c.reference] = c.position;
+    fresh.readPosBytes[3] = c.reference < 0 ? c.position : 123 * 4;
+    fresh.readPosBytes[7] = 4 * 999;  // a higher channel is never the reference
+    if (c.reference < 0) UnloadChannel(fresh, 7);
+    const Bytes file = PcmWave(2, 16, 11025, Bytes(4 * static_cast<size_t>(c.newFrames), 0));
+    MemoryWaveSource src(file.data(), file.size());
+    ASSERT_EQ(LoadWaveFromSource(fresh, src, 3), 1);
+    EXPECT_EQ(fresh.readPosBytes[3], c.expected) << c.reference << " " << c.position;
+  }
+}
+
+TEST_F(Engine, UnloadClearsActiveLowersThePeakAndKeepsThePosition) {
+  ASSERT_EQ(LoadFrames({{1, 2}, {3, 4}}, 4), 1);
+  m.readPosBytes[4] = 4;
+  m.peakLevel = 50;
+  UnloadChannel(m, 4);
+  UnloadChannel(m, 4);  // an empty slot costs 100 too
+  EXPECT_EQ(m.active[4], 0);
+  EXPECT_EQ(m.sampleMemory[4], nullptr);
+  EXPECT_EQ(m.readPosBytes[4], 4);
+  EXPECT_EQ(m.peakLevel, -150);
+}
+
+// Through a file: the slot's name, label, flags and square after a success and a failure.
+TEST_F(Engine, LoadWaveIntoSlotNamesLabelsAndRedrawsTheSlot) {
+  // Relative names: the upper-cased name must name the same file on every file system.
+  WriteFile("mixkick.wav", PcmWave(1, 8, 11025, Pattern(50)));
+  WriteFile("MIXKICK.WAV", PcmWave(1, 8, 11025, Pattern(50)));
+  m.locked[1] = 1;
+  m.volume[1] = 200;
+  LoadWaveIntoSlot(m, "mixkick.wav", 1);
+  EXPECT_STREQ(m.slotName[1], "MIXKICK.WAV");
+  EXPECT_EQ(ui.calls, (std::vector<std::string>{"label:1:MIXKICK.", "square:1"}));
+  EXPECT_EQ(m.locked[1], 0);
+  EXPECT_EQ(m.volume[1], 200);  // a success leaves the volume alone
+
+  // The slot's own name as the path, as at start-up.
+  ui.calls.clear();
+  LoadWaveIntoSlot(m, m.slotName[1], 1);
+  EXPECT_EQ(ui.calls, (std::vector<std::string>{"label:1:MIXKICK.", "square:1"}));
+  EXPECT_EQ(m.active[1], 1);
+
+  ui.calls.clear();
+  m.muted[1] = 1;
+  LoadWaveIntoSlot(m, "mixkick.missing", 1);
+  EXPECT_EQ(ui.calls,
+            (std::vector<std::string>{"info:Error opening file", "label:1:", "square:1"}));
+  EXPECT_STREQ(m.slotName[1], "");
+  EXPECT_EQ(m.volume[1], 1);
+  EXPECT_EQ(m.muted[1], 0);
+  EXPECT_EQ(m.sampleMemory[1], nullptr);
+}
+
+TEST(SlotLabel, FilePartWithoutTheLastThreeCharacters) {
+  const std::pair<const char*, const char*> cases[] = {{"C:\\SOUNDS\\KICK.WAV", "KICK."},
+                                                       {"BD7525.WAV", "BD7525."},
+                                                       {"D:/LOOPS/A.WAV", "A."},
+                                                       {"AB", ""},
+                                                       {"ABCD", "A"},
+                                                       {"X\\.WAV", "."}};
+  for (auto [name, label] : cases) {
+    char out[kPathBytes];
+    SlotLabelText(name, out);
+    EXPECT_STREQ(out, label) << name;
+  }
+}
+
+}  // namespace
+}  // namespace mixorama::test

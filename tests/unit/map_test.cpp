@@ -1,0 +1,182 @@
+// The mixing map's rules without a window: closeness, colours, the slot a click acts on, what
+// a mouse move, each button and DrawSlotSquare do to targets, locks, mutes and the flags.
+#include "ui/map_rules.h"
+#include "unit/support.h"
+
+namespace mixorama::test {
+namespace {
+
+TEST(Closeness, AtTheWorkedPositions) {
+  const struct {
+    int32_t x, y;
+    int32_t expected[kChannelCount];
+  } cases[] = {
+      {87, 0, {350, 227, 74, 0, -41, -21, 73, 175}},
+      {175, 175, {155, 155, 155, 155, 155, 155, 155, 155}},
+      {0, 0, {263, 263, 88, -10, -87, -87, -10, 88}},
+      {175, 0, {262, 155, 35, -10, -10, 35, 155, 263}},
+      {350, 350, {-87, -87, -10, 87, 262, 262, 87, -10}},
+  };
+  for (const auto& c : cases) {
+    for (int s = 0; s < kChannelCount; ++s) {
+      EXPECT_EQ(Closeness(c.x, c.y, s), c.expected[s]) << c.x << "," << c.y << " slot " << s + 1;
+    }
+  }
+  EXPECT_LT(Closeness(-32768, -32768, 5), 0);  // the sum of squares passes 31 bits
+  EXPECT_EQ(ClampedCloseness(0, 0, 4), 1);
+  EXPECT_EQ(ClampedCloseness(87, 350, 0), 1);  // exactly 350 pixels away
+}
+
+TEST(Colours, LevelColourRunsFromBlueThroughGreyToYellow) {
+  EXPECT_EQ(LevelColor(1), 0x00FF0000u);
+  EXPECT_EQ(LevelColor(175), 0x00807F7Fu);
+  EXPECT_EQ(LevelColor(349), 0x0001FEFEu);
+  EXPECT_EQ(LevelColor(350), 0x0000FFFFu);
+}
+
+class Map : public Engine {
+ protected:
+  void LoadSlots(std::initializer_list<int> slots) {
+    for (int s : slots) ASSERT_EQ(LoadFrames({{0, 0}}, s), 1);
+  }
+};
+
+TEST_F(Map, AClickActsOnTheHeldKeyOrTheNearestLoadedSlot) {
+  LoadSlots({1, 2, 7});
+  const struct {
+    int key;  // keypad key held, 0 for none; a second key held too when > 8: both in order
+    int32_t x, y;
+    int slot;
+  } cases[] = {
+      {0, 0, 0, 1},                       // slots 1 and 2 tie at 263; slot 1 is empty, so slot 2
+      {0, 262, 0, 7},                     // on slot 8's point: slot 8 is the nearest loaded one
+      {0, 175, 175, 1},                   // all tie at 155: the lowest loaded slot
+      {0, 87, 350, 2},   {4, 262, 0, 3},  // keypad 4 wins wherever the cursor is, loaded or not
+      {35, 262, 0, 2},                    // keypad 3 and 5 held: the first in order
+      {0, 350, 350, -1},                  // no loaded slot within 350 pixels
+  };
+  for (const auto& c : cases) {
+    bool keys[kChannelCount] = {};
+    if (c.key > 8) {
+      keys[c.key / 10 - 1] = keys[c.key % 10 - 1] = true;
+    } else if (c.key > 0) {
+      keys[c.key - 1] = true;
+    }
+    EXPECT_EQ(PickSlotFrom(m, keys, c.x, c.y), c.slot) << c.key << " " << c.x << "," << c.y;
+  }
+}
+
+// A move over the map sets the clamped closeness as the target of every loaded, free slot,
+// and only their squares are refilled. Leaving the tracked area releases and repaints; the
+// live flag stays.
+TEST_F(Map, MovesFollowFreeLoadedSlotsAndLeavingReleases) {
+  LoadSlots({0, 1, 2, 4});
+  m.locked[1] = 1;
+  m.muted[2] = 1;
+  m.targetVolume[1] = 77;
+  MoveResult r = MapMouseMove(m, 0, 0);
+  EXPECT_TRUE(r.takeCapture);
+  EXPECT_FALSE(r.releaseCapture);
+  EXPECT_EQ(m.live + m.mapHover, 2);
+  ASSERT_EQ(r.fillCount, 2);
+  EXPECT_EQ(r.fills[0].slot, 0);
+  EXPECT_EQ(r.fills[0].color, LevelColor(263));
+  EXPECT_EQ(r.fills[1].slot, 4);
+  EXPECT_EQ(r.fills[1].color, LevelColor(1));
+  EXPECT_EQ(m.targetVolume[0], 263);
+  EXPECT_EQ(m.targetVolume[4], 1);
+  EXPECT_EQ(m.targetVolume[1], 77);
+  EXPECT_EQ(m.targetVolume[3], 1);  // empty: not followed
+
+  r = MapMouseMove(m, 350, 350);  // still inside
+  EXPECT_FALSE(r.takeCapture || r.releaseCapture);
+  EXPECT_EQ(m.targetVolume[4], 262);
+  for (auto [x, y] : {std::pair{351, 350}, {-1, 0}, {0, 351}, {100, -1}}) {
+    MapMouseMove(m, 100, 100);
+    const int32_t before = m.targetVolume[0];
+    r = MapMouseMove(m, x, y);
+    EXPECT_TRUE(r.releaseCapture && r.repaintAll) << x << "," << y;
+    EXPECT_EQ(r.fillCount, 0);
+    EXPECT_EQ(m.mapHover, 0);
+    EXPECT_EQ(m.live, 1);
+    EXPECT_EQ(m.targetVolume[0], before);
+  }
+  r = MapMouseMove(m, 400, 10);  // a first move outside takes and releases at once
+  EXPECT_TRUE(r.takeCapture && r.releaseCapture);
+}
+
+// Each button from each state of a slot, with the cursor over the map at (87, 10).
+TEST_F(Map, ButtonsLockMuteAndFreeTheChosenSlot) {
+  LoadSlots({0});
+  const int32_t atCursor = ClampedCloseness(87, 10, 0);  // 340
+  const struct {
+    int32_t locked, muted;
+    bool left;
+    int32_t lockedAfter, mutedAfter, target;
+    ColorRef colour;
+  } cases[] = {
+      {0, 0, true, 1, 0, atCursor, kLockedColor},
+      {0, 0, false, 0, 1, 1, kMutedColor},
+      {1, 0, true, 0, 0, atCursor, LevelColor(atCursor)},
+      {1, 0, false, 0, 1, 1, kMutedColor},
+      {0, 1, true, 1, 0, atCursor, kLockedColor},
+      {0, 1, false, 0, 0, atCursor, LevelColor(atCursor)},
+  };
+  const bool noKeys[kChannelCount] = {};
+  MapMouseMove(m, 87, 10);
+  for (const auto& c : cases) {
+    m.locked[0] = c.locked;
+    m.muted[0] = c.muted;
+    m.targetVolume[0] = 200;
+    const ClickResult r =
+        c.left ? MapLeftClick(m, noKeys, 87, 10) : MapRightClick(m, noKeys, 87, 10);
+    EXPECT_EQ(r.slot, 0);
+    EXPECT_EQ(m.locked[0], c.lockedAfter) << c.locked << c.muted << c.left;
+    EXPECT_EQ(m.muted[0], c.mutedAfter) << c.locked << c.muted << c.left;
+    EXPECT_EQ(m.targetVolume[0], c.target) << c.locked << c.muted << c.left;
+    EXPECT_EQ(r.fill.color, c.colour) << c.locked << c.muted << c.left;
+  }
+  // Unmuting away from the map leaves the target at 1 until the next move.
+  MapMouseMove(m, -5, 10);
+  m.muted[0] = 0;
+  MapRightClick(m, noKeys, 87, 10);
+  const ClickResult r = MapRightClick(m, noKeys, 87, 10);
+  EXPECT_EQ(m.targetVolume[0], 1);
+  EXPECT_EQ(r.fill.color, kIdleColor);
+}
+
+TEST_F(Map, AKeyChoosesAnEmptySlotAndAFarClickChoosesNone) {
+  bool keys[kChannelCount] = {};
+  EXPECT_EQ(MapLeftClick(m, keys, 87, 0).slot, -1);
+  keys[5] = true;
+  EXPECT_EQ(MapRightClick(m, keys, 87, 0).slot, 5);
+  EXPECT_EQ(m.muted[5], 1);
+}
+
+// DrawSlotSquare takes the target from the cursor while hovering over a loaded slot (also a
+// locked one, never a muted one); the paint shows targets, loaded or not.
+TEST_F(Map, DrawingAndPaintingColours) {
+  LoadSlots({0, 1});
+  m.targetVolume[0] = 175;
+  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kIdleColor);  // not hovering
+  EXPECT_EQ(m.targetVolume[0], 175);
+  m.mapHover = 1;
+  m.locked[0] = 1;
+  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kLockedColor);
+  EXPECT_EQ(m.targetVolume[0], 350);
+  m.muted[1] = 1;
+  m.targetVolume[1] = 1;
+  EXPECT_EQ(DrawSlotSquareRule(m, 1, 0, 87).color, kMutedColor);
+  EXPECT_EQ(m.targetVolume[1], 1);
+  m.targetVolume[6] = 175;
+  EXPECT_EQ(DrawSlotSquareRule(m, 6, 350, 87).color, kIdleColor);  // empty while hovering
+  EXPECT_EQ(m.targetVolume[6], 175);
+  EXPECT_EQ(PaintColor(m, 6), LevelColor(175));
+  EXPECT_EQ(PaintColor(m, 0), kLockedColor);
+  EXPECT_EQ(PaintColor(m, 1), kMutedColor);
+  m.muted[0] = 1;  // never both in practice; locked shows
+  EXPECT_EQ(PaintColor(m, 0), kLockedColor);
+}
+
+}  // namespace
+}  // namespace mixorama::test

@@ -1,0 +1,177 @@
+// Scripted performances played by the engine on the virtual device (what mixorama-render mix
+// writes): golden digests of a busy performance at each rate, anchored by properties that a
+// wrong golden could not hide, the script's syntax and the mix command's exit codes.
+#include "engine/wave_convert.h"
+#include "ui/render_cli.h"
+#include "ui/render_session.h"
+#include "unit/support.h"
+
+namespace mixorama::test {
+namespace {
+
+struct Rendered {
+  Bytes frames;
+  std::vector<std::string> messages;
+};
+
+Rendered Render(RenderRequest request) {
+  Rendered r;
+  RenderMix(
+      request, [&](const uint8_t* b, size_t n) { r.frames.insert(r.frames.end(), b, b + n); },
+      [&](const char* text) { r.messages.emplace_back(text); });
+  return r;
+}
+
+std::vector<ScriptEvent> Script(const std::string& text) {
+  std::vector<ScriptEvent> events;
+  std::string error;
+  EXPECT_TRUE(ParseScript(text, events, error)) << error;
+  return events;
+}
+
+// An 8-bit mono loop whose samples stay between -30976 and 0: a single channel at full
+// volume then keeps the gain divisor at 1 and is played back exactly.
+Bytes QuietLoop(size_t samples) {
+  Bytes data = Pattern(samples, 7);
+  for (uint8_t& u : data) u = static_cast<uint8_t>(7 + u % 122);
+  return PcmWave(1, 8, 8000, data);
+}
+
+class Rates : public ::testing::TestWithParam<int32_t> {};
+INSTANTIATE_TEST_SUITE_P(Render, Rates, ::testing::Values(11025, 22050, 44100));
+
+// One channel on its slot point: after the first ring of silence and the 349-frame ramp,
+// the device plays the converted wave itself, looping from its first frame.
+TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
+  const int32_t rate = GetParam();
+  const Bytes file = QuietLoop(1999);
+  const std::string path = TempPath("quiet" + std::to_string(rate) + ".wav");
+  WriteFile(path, file);
+  RenderRequest request;
+  request.rate = rate;
+  request.slots = {{0, path}};
+  request.events = Script("0 move 87 0");
+  request.durationMs = 1500;
+  const Rendered r = Render(request);
+
+  Mixer m;
+  m.outputRate = rate;
+  MemoryWaveSource source(file.data(), file.size());
+  ASSERT_EQ(LoadWaveFromSource(m, source, 0), 1);
+  const size_t length = static_cast<size_t>(m.lengthBytes[0]) / 4;
+  const size_t ring = RingSizeForRate(rate) / 4;
+  ASSERT_EQ(r.frames.size(), FramesByTime(rate, 1500) * 4);
+  for (size_t n = 0; n < r.frames.size() / 4; ++n) {
+    int16_t want = 0;
+    if (n >= ring + 350) {
+      const uint8_t* f = m.sampleData[0] + ((n - ring) % length) * 4;
+      want = static_cast<int16_t>(f[0] << 8 | f[1]);
+    } else if (n >= ring) {
+      continue;  // the ramp
+    }
+    ASSERT_EQ(static_cast<int16_t>(ReadLe16(&r.frames[n * 4])), want) << n;
+  }
+}
+
+// Every verb, loads of other formats and a missing file, clicks with and without keys, Sync
+// and leaving the map: the bytes are kept as digests per rate.
+TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
+  const int32_t rate = GetParam();
+  const std::string a = TempPath("a.wav"), b = TempPath("b.wav"), c = TempPath("c.wav");
+  WriteFile(a, PcmWave(2, 16, 22050, Pattern(4 * 9000, 1)));
+  WriteFile(b, PcmWave(1, 16, 44100, Pattern(2 * 20000, 2)));
+  WriteFile(c, PcmWave(2, 8, 11025, Pattern(2 * 5000, 3)));
+  RenderRequest request;
+  request.rate = rate;
+  request.slots = {{0, a}, {1, b}, {4, c}};
+  request.events = Script(
+      "0 move 87 10\n300 left\n420 move 0 87\n600 right 5\n700 sync\n"
+      "820 load 4 " +
+      c + "\n900 load 6 " + c +
+      ".missing\n1100 unload 2\n"
+      "1300 move 175 175\n1330 right\n1500 left 2\n1700 move 400 400\n"
+      "1900 sync\n");
+  request.durationMs = 2300;
+  const Rendered r = Render(request);
+  EXPECT_EQ(r.messages, std::vector<std::string>{"Error opening file"});
+  ASSERT_EQ(r.frames.size(), FramesByTime(rate, 2300) * 4);
+  const size_t ring = RingSizeForRate(rate);
+  EXPECT_EQ(Bytes(r.frames.begin(), r.frames.begin() + static_cast<long>(ring)), Bytes(ring, 0));
+  EXPECT_NE(Bytes(r.frames.begin() + static_cast<long>(ring), r.frames.end()),
+            Bytes(r.frames.size() - ring, 0));
+  // A shorter render is a prefix: nothing depends on when the performance ends.
+  request.durationMs = 1234;
+  const Rendered shorter = Render(request);
+  EXPECT_EQ(shorter.frames,
+            Bytes(r.frames.begin(), r.frames.begin() + static_cast<long>(shorter.frames.size())));
+  const uint64_t golden = rate == 11025   ? 0xb4eda996c8ca3d47ull
+                          : rate == 22050 ? 0x3dabb312a24378e9ull
+                                          : 0x310688ffdc705b3cull;
+  EXPECT_EQ(Digest(r.frames), golden) << std::hex << "0x" << Digest(r.frames);
+}
+
+TEST(Script, BadLinesAreNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"10 move 1", "line 1: move needs X and Y, whole numbers from -32768 to 32767"},
+      {"\n-5 sync", "line 2: '-5' is not a time in whole milliseconds"},
+      {"5 left 9", "line 1: keypad keys are 1 to 8"},
+      {"5 right 0", "line 1: keypad keys are 1 to 8"},
+      {"5 load 9 x.wav", "line 1: load needs a slot number from 1 to 8"},
+      {"5 load 1", "line 1: load needs a file"},
+      {"5 jump", "line 1: unknown verb 'jump'"},
+      {"5 sync now", "line 1: unexpected 'now'"},
+      {"5", "line 1: a verb is missing after the time"},
+  };
+  for (auto [text, message] : cases) {
+    std::vector<ScriptEvent> events;
+    std::string error;
+    EXPECT_FALSE(ParseScript(text, events, error)) << text;
+    EXPECT_EQ(error, message);
+  }
+  const std::vector<ScriptEvent> e =
+      Script("# a comment\r\n10 move -3 351 # inline\n\n20 right 8\r\n30 unload 3");
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_EQ(e[0].y, 351);
+  EXPECT_EQ(e[1].keypadKey, 8);
+  EXPECT_EQ(e[2].slot, 2);
+}
+
+int Mix(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& s : args) argv.push_back(s.data());
+  std::FILE* err = std::tmpfile();
+  const int code = MixCommand(static_cast<int>(argv.size()), argv.data(), err);
+  std::fclose(err);
+  return code;
+}
+
+TEST(MixCommand, WritesACanonicalWaveOrRefusesWithoutAFile) {
+  const std::string out = TempPath("mix.wav");
+  std::remove(out.c_str());
+  EXPECT_EQ(Mix({"mix", "--ms", "100", out}), 2);
+  EXPECT_EQ(Mix({"mix", "--rate", "8000", "--ms", "100", out}), 2);
+  EXPECT_EQ(Mix({"mix", "--rate", "11025", "--slot", "9", "x.wav", "--ms", "100", out}), 2);
+  EXPECT_EQ(Mix({"mix", "--rate", "11025", "--script", out + ".none", "--ms", "100", out}), 2);
+  EXPECT_EQ(std::fopen(out.c_str(), "rb"), nullptr);
+  EXPECT_EQ(Mix({"mix", "--rate", "22050", "--ms", "1001", "/no/such/folder/x.wav"}), 1);
+
+  ASSERT_EQ(Mix({"mix", "--rate", "22050", "--ms", "1001", out}), 0);
+  std::FILE* f = std::fopen(out.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  Bytes bytes(200000);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  std::fclose(f);
+  const uint32_t dataBytes = 22072 * 4;  // floor(1001 * 22050 / 1000) frames
+  ASSERT_EQ(bytes.size(), 44 + dataBytes);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+  EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
+  const uint32_t fields[] = {ReadLe32(&bytes[4]),  ReadLe32(&bytes[16]), ReadLe16(&bytes[20]),
+                             ReadLe16(&bytes[22]), ReadLe32(&bytes[24]), ReadLe32(&bytes[28]),
+                             ReadLe16(&bytes[32]), ReadLe16(&bytes[34]), ReadLe32(&bytes[40])};
+  EXPECT_EQ(std::vector<uint32_t>(std::begin(fields), std::end(fields)),
+            (std::vector<uint32_t>{36 + dataBytes, 16, 1, 2, 22050, 88200, 4, 16, dataBytes}));
+  EXPECT_EQ(std::string(bytes.begin() + 36, bytes.begin() + 40), "data");
+}
+
+}  // namespace
+}  // namespace mixorama::test

@@ -1,0 +1,205 @@
+// Setup files and the commands that change many slots at once: the format's refusals, its
+// exact text, paths relative to the file's folder, the round trip, the rate change and
+// putting a saved setup in force.
+#include <algorithm>
+
+#include "engine/output.h"
+#include "ui/panel_commands.h"
+#include "ui/rate_change.h"
+#include "ui/setup_file.h"
+#include "unit/support.h"
+
+namespace mixorama::test {
+namespace {
+
+const char kSetupPath[] = "C:\\Loops\\set.st";
+
+std::string Parse(const std::string& text, SavedSetup* out = nullptr) {
+  SavedSetup setup;
+  std::string message;
+  if (!ParseSetup(text.data(), text.size(), kSetupPath, setup, message)) return message;
+  if (out != nullptr) *out = setup;
+  return "";
+}
+
+TEST(SetupFormat, RefusesWithOneMessageNamingTheLine) {
+  const std::string head = "MIXORAMA-SETUP 1.0\nrate = 22050\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "The setup file is empty"},
+      {"RIFF....WAVE", "This is not a Mixorama setup file"},
+      {"MIXORAMA-SETUPX 1.0\nrate = 11025\nend\n", "This is not a Mixorama setup file"},
+      {"MIXORAMA-SETUP 2.0\nrate = 11025\nend\n",
+       "This setup file needs a newer version of Mixorama"},
+      {"MIXORAMA-SETUP 0.9\nend\n", "Setup file error, line 1 : unknown version '0.9'"},
+      {head + "slot1.level = 5", "The setup file is incomplete: its end line is missing"},
+      {"MIXORAMA-SETUP 1.0\nend\n", "The setup file gives no rate"},
+      {"MIXORAMA-SETUP 1.0\n", "The setup file is incomplete: its end line is missing"},
+      {head + "rate = 11025\nend\n", "Setup file error, line 3 : 'rate' is given twice"},
+      {"MIXORAMA-SETUP 1.0\nrate = 8000\nend\n",
+       "Setup file error, line 2 : the rate must be 11025, 22050 or 44100"},
+      {head + "slot9.level = 5\nend\n", "Setup file error, line 3 : unknown key 'slot9.level'"},
+      {head + "slot1.level = 351\nend\n",
+       "Setup file error, line 3 : the level must be a whole number from 1 to 350"},
+      {head + "slot1.level = 0\nend\n",
+       "Setup file error, line 3 : the level must be a whole number from 1 to 350"},
+      {head + "slot2.muted = 2\nend\n", "Setup file error, line 3 : muted must be 0 or 1"},
+      {head + "Slot3.Path = a\nslot3.path = b\nend\n",
+       "Setup file error, line 4 : 'slot3.path' is given twice"},
+      {head + "slot1.path = " + std::string(251, 'x') + "\nend\n",
+       "Setup file error, line 3 : the path is longer than 259 characters"},
+      {head + "no equals sign\nend\n", "Setup file error, line 3 : a line must read key = value"},
+      {head + "end\nrate = 1\n", "Setup file error, line 4 : text after the end line"},
+      {head + "slot1.path = a\x01\nend\n",
+       "Setup file error, line 3 : the line holds a control character"},
+      {head + "slot4.locked = 1\nslot4.muted = 1\nend\n",
+       "Setup file error : slot 4 cannot be both locked and muted"},
+  };
+  for (const auto& [text, message] : cases) EXPECT_EQ(Parse(text), message) << text;
+  // A later minor version may add keys; the known ones are still checked.
+  EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 22050\ncolour = red\nend\n"), "");
+  EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 2\nend\n"),
+            "Setup file error, line 2 : the rate must be 11025, 22050 or 44100");
+  // Every cut before the end line is refused.
+  const std::string whole = "MIXORAMA-SETUP 1.0\r\nrate = 22050\r\nslot1.path = a.wav\r\nend\r\n";
+  for (size_t n = 0; n < whole.size() - 5; ++n) EXPECT_NE(Parse(whole.substr(0, n)), "") << n;
+}
+
+TEST(SetupFormat, WritesThisTextAndReadsItBack) {
+  SavedSetup setup;
+  setup.outputRate = 44100;
+  setup.slots[0] = {"C:\\Loops\\drums\\kick.wav", 250, 1, 0};
+  setup.slots[2] = {"D:\\other\\x.wav", 1, 0, 1};
+  const std::string text = WriteSetup(setup, kSetupPath);
+  std::string want =
+      "MIXORAMA-SETUP 1.0\r\n"
+      "# Mixorama setup: output rate, then each slot's wave, level (1 to 350),\r\n"
+      "# locked and muted (0 or 1). A path that starts with neither a drive nor a\r\n"
+      "# separator is relative to the folder of this file.\r\n"
+      "rate = 44100\r\n";
+  for (int s = 1; s <= 8; ++s) {
+    const char* path = s == 1 ? " drums/kick.wav" : s == 3 ? " D:\\other\\x.wav" : "";
+    const std::string n = std::to_string(s);
+    want += "\r\nslot" + n + ".path =" + path + "\r\nslot" + n +
+            ".level = " + (s == 1 ? "250" : "1") + "\r\nslot" + n +
+            ".locked = " + (s == 1 ? "1" : "0") + "\r\nslot" + n +
+            ".muted = " + (s == 3 ? "1" : "0") + "\r\n";
+  }
+  want += "\r\nend\r\n";
+  EXPECT_EQ(text, want);
+  SavedSetup back;
+  ASSERT_EQ(Parse(text, &back), "");
+  EXPECT_TRUE(back == setup);
+  EXPECT_EQ(WriteSetup(back, kSetupPath), text);
+}
+
+TEST(SetupFormat, WavesBelowTheSetupsFolderAreStoredRelative) {
+  const struct {
+    const char* wave;
+    const char* setup;
+    const char* stored;
+  } cases[] = {
+      {"C:\\Loops\\a.wav", "C:\\Loops\\set.st", "a.wav"},
+      {"c:/loops/Sub/a.wav", "C:\\Loops\\set.st", "Sub/a.wav"},
+      {"C:\\LoopsX\\a.wav", "C:\\Loops\\set.st", "C:\\LoopsX\\a.wav"},
+      {"C:\\Loops\\..\\a.wav", "C:\\Loops\\set.st", "C:\\Loops\\..\\a.wav"},
+      {"C:\\Loops\\.\\a.wav", "C:\\Loops\\set.st", "C:\\Loops\\.\\a.wav"},
+      {"/srv/l/a.wav", "/srv/l/set.st", "a.wav"},
+      {"/srv/a.wav", "/srv/l/set.st", "/srv/a.wav"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PathForSetup(c.wave, c.setup), c.stored) << c.wave;
+  EXPECT_EQ(PathFromSetup("Sub/a.wav", "C:\\Loops\\set.st"), "C:\\Loops\\Sub\\a.wav");
+  EXPECT_EQ(PathFromSetup("/x/a.wav", "C:\\Loops\\set.st"), "/x/a.wav");
+  EXPECT_EQ(PathFromSetup("a.wav", "set.st"), "a.wav");
+}
+
+class Panel : public Engine, public RateChangeUi {
+ public:
+  std::vector<std::string> panel;
+  void SetPlayCaption(const char* text) override { panel.push_back(text); }
+  void UpdateRateChecks() override { panel.emplace_back("checks"); }
+
+ protected:
+  void SetUp() override {
+    m.engineReady = EngineInit(m);
+    WriteFile("MIXSETUP_A.WAV", PcmWave(2, 16, 11025, Pattern(400)));
+  }
+};
+
+// No Wave: unload, label, volume and flags, square, name, in this order; also on an empty slot.
+TEST_F(Panel, NoWaveEmptiesTheSlotInOrder) {
+  ASSERT_EQ(LoadFrames({{1, 1}}, 3), 1);
+  m.volume[3] = 300;
+  m.locked[3] = 1;
+  m.peakLevel = 0;
+  ui.onSquare = [&](int s) { EXPECT_EQ(m.volume[s] + m.locked[s] + m.muted[s], 1); };
+  NoWaveCommand(m, 3);
+  NoWaveCommand(m, 3);
+  EXPECT_EQ(ui.calls, (std::vector<std::string>{"label:3:", "square:3", "label:3:", "square:3"}));
+  EXPECT_EQ(m.volume[3] + m.locked[3] + m.active[3], 1);
+  EXPECT_STREQ(m.slotName[3], "");
+  EXPECT_EQ(m.peakLevel, -200);
+}
+
+TEST_F(Panel, RateChangeEmptiesEverySlotAndStartsAgainAtTheNewRate) {
+  ASSERT_EQ(LoadFrames({{1, 1}}, 2), 1);
+  m.muted[2] = 1;
+  StartPlayback(m);
+  ui.calls.clear();
+  ApplyOutputRate(m, 44100, *this);
+  EXPECT_EQ(m.playing, 0);
+  EXPECT_EQ(m.sampleMemory[2], nullptr);
+  EXPECT_EQ(m.muted[2], 0);
+  EXPECT_EQ(m.ringSizeBytes, 44100u);
+  EXPECT_EQ(m.format.samplesPerSec, 44100u);
+  EXPECT_EQ(m.engineReady, 1);
+  EXPECT_EQ(panel, (std::vector<std::string>{"Press here to play", "checks"}));
+  EXPECT_EQ(ui.calls.size(), 16u);  // a square and an empty label for each slot
+  EXPECT_EQ(ui.calls[4], "square:2");
+  EXPECT_EQ(ui.calls[5], "label:2:");
+}
+
+// A setup loads its waves with their levels, locks and mutes, and empties the other slots.
+// At the rate in force playback goes on; at another rate it starts again if it was on.
+TEST_F(Panel, ApplySetupRestoresTheSession) {
+  for (bool otherRate : {false, true}) {
+    SavedSetup setup;
+    setup.outputRate = otherRate ? 22050 : 11025;
+    setup.slots[1] = {"MIXSETUP_A.WAV", 200, 1, 0};
+    setup.slots[4] = {"MIXSETUP_A.WAV", 90, 0, 1};  // muted: sounds at the lowest gain
+    setup.slots[6] = {"mixsetup_missing.wav", 5, 0, 0};
+    ASSERT_EQ(LoadFrames({{1, 1}}, 0), 1);
+    StartPlayback(m);
+    const int opens = static_cast<int>(std::count(device.log.begin(), device.log.end(), "open"));
+    ui.messages.clear();
+    ApplySetup(m, setup, *this);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Error opening file"});
+    EXPECT_EQ(m.sampleMemory[0], nullptr);
+    EXPECT_EQ(m.sampleMemory[6], nullptr);
+    EXPECT_EQ(m.targetVolume[1], 200);
+    EXPECT_EQ(m.locked[1], 1);
+    EXPECT_EQ(m.targetVolume[4], 1);
+    EXPECT_EQ(m.muted[4], 1);
+    EXPECT_EQ(m.outputRate, setup.outputRate);
+    EXPECT_EQ(m.playing, 1);
+    EXPECT_EQ(std::count(device.log.begin(), device.log.end(), "open"), opens + otherRate);
+    // Saved again, the session gives the same setup (but for the wave that failed).
+    SavedSetup again = CaptureSetup(m, "");
+    again.slots[6] = setup.slots[6];
+    again.slots[4].level = 90;
+    EXPECT_TRUE(again == setup);
+    StopPlayback(m);
+  }
+}
+
+TEST_F(Panel, CaptureMakesRelativeNamesAbsoluteAgainstTheStartFolder) {
+  LoadWaveIntoSlot(m, "MIXSETUP_A.WAV", 5);
+  m.targetVolume[5] = 123;
+  const SavedSetup s = CaptureSetup(m, "C:\\Demo");
+  EXPECT_EQ(s.slots[5].path, "C:\\Demo\\MIXSETUP_A.WAV");
+  EXPECT_EQ(s.slots[5].level, 123);
+  EXPECT_EQ(s.slots[0].path, "");  // the start-up name of an empty slot is not saved
+  EXPECT_EQ(CaptureSetup(m, "/srv/demo/").slots[5].path, "/srv/demo/MIXSETUP_A.WAV");
+}
+
+}  // namespace
+}  // namespace mixorama::test

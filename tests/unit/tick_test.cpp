@@ -1,0 +1,353 @@
+// The output device, the ring and the mixer tick: the engine init and its refusals, opening,
+// starting and stopping, the arithmetic of one mixed frame, the block mixer against its
+// frame-by-frame twin, the play position's wraps and the tick's races with the GUI thread.
+#include <algorithm>
+
+#include "engine/mixer_tick.h"
+#include "engine/output.h"
+#include "unit/support.h"
+
+namespace mixorama::test {
+namespace {
+
+class Tick : public Engine {
+ protected:
+  Tick() { EXPECT_EQ(EngineInit(m), 1); }
+  // Mixes one frame; returns its left and right output samples.
+  std::pair<int, int> MixOne() {
+    const uint8_t* out = m.outputRing + m.writeIndexBytes;
+    MixOneFrame(m);
+    return {static_cast<int16_t>(ReadLe16(out)), static_cast<int16_t>(ReadLe16(out + 2))};
+  }
+  // Playing, live, with an open device at play position 0.
+  void Playing() {
+    device.open = true;
+    m.playing = 1;
+    m.live = 1;
+  }
+};
+
+// One frame of one or two channels; the peak level before sets the gain divisor.
+TEST_F(Tick, OneFrameSumsScalesAndDividesAsIntegers) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<int16_t, int16_t>> samples;  // one frame per channel
+    int32_t volume;
+    int32_t peakBefore;
+    std::pair<int, int> out;
+    int32_t peakAfter;
+  } cases[] = {
+      {"unity with divisor 1 gives the sample", {{768, -1000}}, 350, 32000, {768, -1000}, 33768},
+      {"top sample", {{32767, 0}}, 350, 32000, {32767, 0}, 32768},
+      {"full-scale negative doubles the divisor", {{-32768, 0}}, 350, 0, {0, 16384}, 65536},
+      {"after sync: silent below 32000", {{769, 769}}, 350, 0, {0, 0}, 31999},
+      {"after sync: sound from 32000 on", {{768, 768}}, 350, 0, {768, 768}, 32000},
+      {"negative peak is raised before the divisor", {{768, 768}}, 350, -500, {768, 768}, 32000},
+      {"volume 1 alone stays silent", {{-32768, -32768}}, 1, 0, {0, 0}, 187},
+      {"divisor 3 truncates toward zero", {{1000, 1000}}, 350, 96000, {22179, 22179}, 96000},
+      {"each product is truncated alone", {{0, 0}, {0, 0}}, 3, 32000, {32208, 32208}, 32000},
+      {"an output of 32768 saturates", {{32767, 32767}}, 1, 32000, {32767, 32767}, 32000},
+      {"no channel: silence, peak kept", {}, 350, 64000, {0, 0}, 64000},
+  };
+  for (const auto& c : cases) {
+    for (int ch = 0; ch < kChannelCount; ++ch) UnloadChannel(m, ch);
+    for (size_t ch = 0; ch < c.samples.size(); ++ch) {
+      ASSERT_EQ(LoadFrames({c.samples[ch]}, static_cast<int>(ch) * 3), 1);
+      m.volume[ch * 3] = m.targetVolume[ch * 3] = c.volume;
+    }
+    m.peakLevel = c.peakBefore;
+    EXPECT_EQ(MixOne(), c.out) << c.what;
+    EXPECT_EQ(m.peakLevel, c.peakAfter) << c.what;
+  }
+}
+
+// The volume moves one step per frame toward its target; each frame uses the volume before its
+// step. A wave wraps at its end within the step, the write index at the ring's end.
+TEST_F(Tick, RampsOneStepPerFrameAndWrapsWaveAndRing) {
+  ASSERT_EQ(LoadFrames({{0, 0}, {-32768, -32768}}, 0), 1);
+  m.volume[0] = 10;
+  m.targetVolume[0] = 12;
+  m.peakLevel = 32000;
+  m.writeIndexBytes = m.ringSizeBytes - 4;
+  // 10 * -32768 / 350 = -936; 11 * -65536 / 350 = -2059; 12 * -32768 / 350 = -1123.
+  EXPECT_EQ(MixOne().first, 32768 - 936);
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  EXPECT_EQ(MixOne().first, 32768 - 2059);
+  EXPECT_EQ(m.readPosBytes[0], 0);
+  EXPECT_EQ(MixOne().first, 32768 - 1123);
+  EXPECT_EQ(m.volume[0], 12);
+  m.targetVolume[0] = 11;
+  MixOne();
+  EXPECT_EQ(m.volume[0], 11);
+}
+
+// The ring, the indexes, the peak and every channel's position and volume.
+std::vector<int64_t> State(const Mixer& m) {
+  std::vector<int64_t> v(m.outputRing, m.outputRing + m.ringSizeBytes);
+  v.insert(v.end(), {m.peakLevel, m.writeIndexBytes});
+  v.insert(v.end(), m.readPosBytes, m.readPosBytes + kChannelCount);
+  v.insert(v.end(), m.volume, m.volume + kChannelCount);
+  return v;
+}
+
+// The tick's block mixer gives the bytes and the state of as many single frames.
+TEST(BlockMixer, MatchesFrameByFrame) {
+  for (int32_t frames : {1, 7, 255, 256, 257, 3000}) {
+    Mixer block, single;
+    Device blockDevice, singleDevice;
+    block.device = &blockDevice;
+    single.device = &singleDevice;
+    for (Mixer* x : {&block, &single}) {
+      ASSERT_EQ(EngineInit(*x), 1);
+      const struct {
+        int slot;
+        size_t bytes;
+        int32_t volume, target, readPos;
+      } channels[] = {{0, 12, 340, 350, 4}, {2, 4000, 200, 20, 3996}, {5, 1204, 1, 300, 0}};
+      for (const auto& c : channels) {
+        const Bytes file = PcmWave(2, 16, 11025, Pattern(c.bytes, c.slot));
+        MemoryWaveSource source(file.data(), file.size());
+        ASSERT_EQ(LoadWaveFromSource(*x, source, c.slot), 1);
+        x->volume[c.slot] = c.volume;
+        x->targetVolume[c.slot] = c.target;
+        x->readPosBytes[c.slot] = c.readPos;
+      }
+      x->peakLevel = -300;
+      x->writeIndexBytes = x->ringSizeBytes - 400;
+    }
+    MixFrames(block, frames);
+    for (int32_t i = 0; i < frames; ++i) MixOneFrame(single);
+    EXPECT_EQ(State(block), State(single)) << frames;
+  }
+}
+
+TEST(PlayedBytes, CountForwardModuloTheRingAsTheCountComes) {
+  const struct {
+    uint32_t bytesPlayed, ring;
+    int32_t last, d, newLast;
+  } cases[] = {
+      {40, 11024, 0, 40, 40},
+      {11024 + 20, 11024, 11000, 44, 20},
+      {11000, 11024, 11000, 0, 11000},
+      {11024 * 3 + 8, 11024, 4, 4, 8},  // a whole ring late: only the remainder
+      {0xFFFFFFFFu, 44100, 0, 0xFFFFFFFFu % 44100, 0xFFFFFFFFu % 44100},
+      {3, 22048, 0xFFFFFFFFu % 22048, 3 + 22048 - 0xFFFFFFFFu % 22048, 3},  // past 2^32
+  };
+  for (const auto& c : cases) {
+    int32_t last = c.last;
+    EXPECT_EQ(PlayedBytesSince(c.bytesPlayed, c.ring, last), c.d) << c.bytesPlayed;
+    EXPECT_EQ(last, c.newLast) << c.bytesPlayed;
+  }
+}
+
+// The tick mixes the frames played since the last tick, a partial frame as a whole one,
+// behind the play position.
+TEST_F(Tick, MixesWhatWasPlayedSinceTheLastTick) {
+  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
+  m.volume[1] = m.targetVolume[1] = 350;
+  Playing();
+  device.position = 40;
+  MixerTick(m);
+  EXPECT_EQ(m.writeIndexBytes, 40u);
+  EXPECT_EQ(ReadLe16(m.outputRing + 36), 768);
+  EXPECT_EQ(ReadLe16(m.outputRing + 40), 0);
+  device.position = 42;
+  MixerTick(m);
+  EXPECT_EQ(m.writeIndexBytes, 44u);
+  EXPECT_EQ(m.lastPlayPosBytes, 42);
+  EXPECT_EQ(m.tickGuard, 0);
+}
+
+TEST_F(Tick, DoesNothingWhileGuardedNotLiveNotPlayingOrClosed) {
+  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
+  for (int variant = 0; variant < 4; ++variant) {
+    Playing();
+    m.tickGuard = variant == 0 ? 1 : 0;
+    m.live = variant == 1 ? 0 : 1;
+    m.playing = variant == 2 ? 0 : 1;
+    device.open = variant != 3;
+    device.position = 400;
+    MixerTick(m);
+    EXPECT_EQ(m.writeIndexBytes, 0u) << variant;
+    EXPECT_EQ(m.tickGuard, variant == 0 ? 1 : 0) << variant;
+  }
+  EXPECT_EQ(std::count(device.log.begin(), device.log.end(), "position"), 0);
+}
+
+// A failed position query ends playback: the timer is killed, the device closed, and the
+// message shows with the guard still set; live flag, ring and indexes stay.
+TEST_F(Tick, FailedPositionQueryStopsAndTells) {
+  Playing();
+  m.timerId = 7;
+  device.positionStatus = DeviceStatus::kError;
+  ui.onInfo = [&](const std::string&) { EXPECT_EQ(m.tickGuard, 1); };
+  device.log.clear();
+  MixerTick(m);
+  EXPECT_EQ(timer.log, std::vector<std::string>{"kill:7"});
+  EXPECT_EQ(device.log, (std::vector<std::string>{"position", "reset", "unprepare", "close"}));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Impossible to read the position in the wave"});
+  EXPECT_EQ(m.playing, 0);
+  EXPECT_EQ(m.live, 1);
+  EXPECT_EQ(m.tickGuard, 0);
+}
+
+// While the tick waits for the device, the GUI thread stops playback, or stops and starts it
+// again: the answer then belongs to nobody and nothing is written or reported.
+TEST_F(Tick, AnAnswerThatOutlivedItsPlaybackIsDropped) {
+  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
+  for (bool restart : {false, true}) {
+    Playing();
+    device.position = 400;
+    device.positionStatus = restart ? DeviceStatus::kOk : DeviceStatus::kError;
+    device.onPosition = [&] {
+      if (restart) {
+        std::lock_guard<std::mutex> hold(m.lock);
+        ++m.playSession;  // what a new start does
+      } else {
+        m.playing = 0;  // the first step of a stop
+      }
+    };
+    MixerTick(m);
+    EXPECT_EQ(m.writeIndexBytes, 0u) << restart;
+    EXPECT_TRUE(ui.messages.empty()) << restart;
+  }
+}
+
+TEST_F(Tick, TheFirstCallbackAfterStartUpSetsUpTheMenuInsteadOfMixing) {
+  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
+  Playing();
+  device.position = 400;
+  m.menuSetup = 1;
+  TimerCallback(&m);
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"menu"});
+  EXPECT_EQ(m.writeIndexBytes, 0u);
+  TimerCallback(&m);
+  EXPECT_EQ(m.writeIndexBytes, 400u);
+}
+
+void* NoBlock(size_t) {
+  return nullptr;
+}
+
+TEST_F(Engine, EngineInitRefusesWithItsMessages) {
+  const DeviceCaps mono{0x1, 1}, noBit0{0xFFFFE, 2};
+  const struct {
+    const char* what;
+    bool noMemory;
+    uint32_t count;
+    std::vector<DeviceCaps> caps;
+    int result;
+    const char* message;
+    uint16_t channels;
+  } cases[] = {
+      {"no ring", true, 1, {mono}, 0, "Impossible to initialize Blendora", 0},
+      {"no device", false, 0, {}, 0, "Impossible to detect an audio card", 0},
+      {"no suitable device",
+       false,
+       2,
+       {noBit0, Device::kNoAnswer},
+       0,
+       "The audio-card does not support the required format",
+       0},
+      {"mono card", false, 2, {noBit0, mono}, 1, "Well ! This is not a stereo card, ? What ?", 1},
+      {"no device answers", false, 2, {Device::kNoAnswer, Device::kNoAnswer}, 1, "", 2},
+  };
+  for (const auto& c : cases) {
+    Mixer fresh;
+    fresh.device = &device;
+    fresh.ui = &ui;
+    if (c.noMemory) fresh.allocator.allocZeroed = &NoBlock;
+    device.count = c.count;
+    device.caps = c.caps;
+    ui.messages.clear();
+    fresh.engineReady = 1;
+    EXPECT_EQ(EngineInit(fresh), c.result) << c.what;
+    EXPECT_EQ(ui.messages.empty() ? "" : ui.messages[0], std::string(c.message)) << c.what;
+    if (c.result == 1) {
+      EXPECT_EQ(fresh.format.channels, c.channels) << c.what;
+    }
+    EXPECT_EQ(fresh.outputRing == nullptr, c.noMemory) << c.what;
+    if (c.noMemory || c.count == 0) {
+      EXPECT_EQ(fresh.engineReady, 0) << c.what;
+    }
+  }
+}
+
+TEST_F(Engine, DeviceOpenFailuresCloseAgainAndTell) {
+  ASSERT_EQ(EngineInit(m), 1);
+  const struct {
+    DeviceStatus open, prepare, write;
+    std::vector<std::string> log;
+    const char* message;
+  } cases[] = {
+      {DeviceStatus::kBadFormat,
+       DeviceStatus::kOk,
+       DeviceStatus::kOk,
+       {"open"},
+       "Impossible to open the audio-driver"},
+      {DeviceStatus::kOk,
+       DeviceStatus::kNoMemory,
+       DeviceStatus::kOk,
+       {"open", "prepare", "unprepare", "close"},
+       "Memory Error 2"},
+      {DeviceStatus::kOk,
+       DeviceStatus::kOk,
+       DeviceStatus::kError,
+       {"open", "prepare", "write", "unprepare", "close"},
+       "Memory Error 3"},
+  };
+  for (const auto& c : cases) {
+    device.openStatus = c.open;
+    device.prepareStatus = c.prepare;
+    device.writeStatus = c.write;
+    device.log.clear();
+    ui.messages.clear();
+    DeviceOpen(m);
+    EXPECT_EQ(device.log, c.log);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    EXPECT_FALSE(device.open);
+  }
+}
+
+// Start: sync, live from the hover flag, indexes to 0, open the ring as one looping buffer,
+// the 50 ms timer, then playing. Stop: playing off, close, kill, silence pattern, live off.
+TEST_F(Engine, StartAndStopPlaybackInOrder) {
+  StartPlayback(m);  // engine not ready: nothing
+  StopPlayback(m);
+  EXPECT_TRUE(device.log.empty());
+  EXPECT_TRUE(timer.log.empty());
+
+  m.engineReady = EngineInit(m);
+  ASSERT_EQ(LoadFrames({{1, 1}, {2, 2}}, 0), 1);
+  m.readPosBytes[0] = 4;
+  m.peakLevel = 99;
+  m.writeIndexBytes = 8;
+  m.lastPlayPosBytes = 9;
+  m.mapHover = 1;
+  device.log.clear();
+  timer.alsoLog = &device.log;
+  StartPlayback(m);
+  EXPECT_EQ(device.log, (std::vector<std::string>{"open", "prepare", "write", "start:50"}));
+  EXPECT_EQ(device.buffer.data, m.outputRing);
+  EXPECT_EQ(device.buffer.loops, 10000000u);
+  EXPECT_EQ(device.format.avgBytesPerSec, 44100u);
+  EXPECT_EQ(timer.log, std::vector<std::string>{"start:50"});
+  EXPECT_EQ(m.readPosBytes[0], 0);
+  EXPECT_EQ(m.peakLevel, 0);
+  EXPECT_EQ(m.writeIndexBytes + m.lastPlayPosBytes, 0u);
+  EXPECT_EQ(m.live, 1);
+  EXPECT_EQ(m.playing, 1);
+
+  device.log.clear();
+  StopPlayback(m);
+  EXPECT_EQ(device.log, (std::vector<std::string>{"reset", "unprepare", "close"}));
+  EXPECT_EQ(timer.log.back(), "kill:" + std::to_string(m.timerId));
+  EXPECT_EQ(m.playing + m.live, 0);
+  for (uint32_t i = 0; i < m.ringSizeBytes; i += 2) {
+    ASSERT_EQ(m.outputRing[i], 0x80) << i;
+    ASSERT_EQ(m.outputRing[i + 1], 0x00) << i;
+  }
+}
+
+}  // namespace
+}  // namespace mixorama::test
