@@ -4,7 +4,7 @@
 # tools). Installs what is missing first. Prints nothing but progress and errors.
 set -euo pipefail
 ROOT="${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
-"$ROOT/scripts/deps.sh"
+"$ROOT/scripts/deps.sh" web
 
 # The native generators (and mixorama-render for the tests): the sanitizer build when the
 # test run made it, otherwise a plain one.
