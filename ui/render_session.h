@@ -103,8 +103,8 @@ class MixSession {
 
   Mixer& mixer() { return m_; }
 
-  // Start playback with the mouse wherever the table says and the clock at 0. Actions still
-  // queued are dropped.
+  // Starts playback (live as the map-hover flag stands, as in the program) with the clock at
+  // 0. Actions still queued are dropped.
   void Start();
 
   // Runs action just before the tick numbered tick (after the actions queued for it before);
