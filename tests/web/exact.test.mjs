@@ -44,9 +44,9 @@ after(async () => {
 });
 
 // The worklet's frames as 16-bit little-endian stereo, and the messages it showed.
-async function renderInWorklet(page, rate, p) {
+async function renderInWorklet(page, rate, p, expected) {
   const files = [...DEMO, 'BROKEN.WAV'].map((n) => [n, readFileSync(join(dir, n)).toString('base64')]);
-  return page.evaluate(async ({ rate, frames, files, slots, script }) => {
+  return page.evaluate(async ({ rate, frames, files, slots, script, expected }) => {
     const enc = (s) => Uint8Array.from(s, (c) => c.charCodeAt(0));
     const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
     const ctx = new OfflineAudioContext(2, frames, rate);
@@ -62,7 +62,8 @@ async function renderInWorklet(page, rate, p) {
     };
     node.connect(ctx.destination);
     const buffer = await ctx.startRendering();
-    await new Promise((ok) => setTimeout(ok, 100));  // the last state message
+    // State messages may trail the rendering: wait for as many messages as the renderer showed.
+    while (messages.length < expected) await new Promise((ok) => setTimeout(ok, 10));
     const out = new Int16Array(frames * 2);
     for (let c = 0; c < 2; c++) {
       const data = buffer.getChannelData(c);
@@ -72,7 +73,8 @@ async function renderInWorklet(page, rate, p) {
     const bytes = new Uint8Array(out.buffer);
     for (let i = 0; i < bytes.length; i += 8192) bin += String.fromCharCode(...bytes.subarray(i, i + 8192));
     return { pcm: btoa(bin), messages };
-  }, { rate, frames: Math.floor((p.ms * rate) / 1000), files, slots: p.slots, script: p.script });
+  }, { rate, frames: Math.floor((p.ms * rate) / 1000), files, slots: p.slots, script: p.script,
+    expected });
 }
 
 function renderNatively(rate, p) {
@@ -87,12 +89,12 @@ function renderNatively(rate, p) {
 }
 
 for (const rate of [11025, 22050, 44100]) {
-  test(`worklet equals mixorama-render mix at ${rate} Hz`, async () => {
+  test(`worklet equals mixorama-render mix at ${rate} Hz`, { timeout: 30000 }, async () => {
     const page = await chromium.newPage();
     await page.goto(web.url + 'map.bmp');
     for (const p of PERFORMANCES) {
       const native = renderNatively(rate, p);
-      const worklet = await renderInWorklet(page, rate, p);
+      const worklet = await renderInWorklet(page, rate, p, native.messages.length);
       const pcm = Buffer.from(worklet.pcm, 'base64');
       assert.equal(pcm.length, native.pcm.length);
       assert.ok(native.pcm.some((b) => b !== 0), 'the performance is heard');
