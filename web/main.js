@@ -2,7 +2,9 @@
 // engine runs in the audio worklet (worklet.js); the page sends it the input as events and
 // draws the state it sends back: labels, square colours, messages.
 
-// Texts of the panel's own dialogs (the engine's messages come from the engine).
+// Texts of the panel's own captions and boxes, as ui/win/panel_commands_*.cpp has them: those
+// files are the Windows program's own, which must not change, and the module does not build
+// them. The engine's messages come from the engine.
 const STOPPED = 'Press here to play';
 const PLAYING = 'Press here to cut sound';
 const QUIT = 'Quit ?';
