@@ -107,8 +107,17 @@ test('clicks lock and mute, a held slot key picks the slot', { timeout: 20000 },
   await page.close();
 });
 
-test('a broken wave file gives the loader\'s message and empties its slot', { timeout: 20000 }, async () => {
+test('a wave dropped on a row loads; a broken one gives the loader\'s message', { timeout: 20000 }, async () => {
   const { page } = await openPage();
+  const clap = readFileSync(join(ROOT, 'build/web/demo/CP.WAV')).toString('base64');
+  const drop = await page.evaluateHandle((b64) => {
+    const dt = new DataTransfer();
+    dt.items.add(new File([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))], 'clap.wav'));
+    return dt;
+  }, clap);
+  await page.locator('.slot').nth(3).dispatchEvent('drop', { dataTransfer: drop });
+  await page.waitForFunction(() => document.querySelectorAll('.slot .label')[3].textContent === 'CLAP.');
+
   const [chooser] = await Promise.all([page.waitForEvent('filechooser'),
     page.locator('.slot').nth(2).getByRole('button', { name: 'Load Wave' }).click()]);
   await chooser.setFiles({ name: 'broken.wav', mimeType: 'audio/wav',
