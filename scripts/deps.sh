@@ -7,7 +7,12 @@ packages=(
   cmake g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386
   xvfb xdotool x11-utils pulseaudio pulseaudio-utils sox imagemagick python3 procps
+  emscripten chromium
 )
+# `deps.sh web`: only what building and serving the browser edition needs (scripts/web.sh).
+if [ "${1:-}" = web ]; then
+  packages=(cmake g++ googletest libgtest-dev python3 emscripten)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,7 +25,7 @@ done
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 echo "Installing: ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -qq

@@ -25,20 +25,19 @@ constexpr int64_t kTickMs = kTickPeriodMs;
 // shown, DrawSlotSquare applies the map's rule at the scripted cursor.
 class RenderUi : public UiSeam {
  public:
-  RenderUi(Mixer& m, const MessageSink& messages) : m_(m), messages_(messages) {}
+  explicit RenderUi(const MessageSink& messages) : messages_(messages) {}
 
   void InfoBox(const char* text) override {
     if (messages_) messages_(text);
   }
   void SetSlotLabel(int /*slot*/, const char* /*text*/) override {}
-  void DrawSlotSquare(int slot) override { DrawSlotSquareRule(m_, slot, cursorX, cursorY); }
+  void DrawSlotSquare(int slot) override { DrawSlotSquareRule(*mixer, slot, cursor.x, cursor.y); }
   void DeferredMenuStep() override {}
 
-  int32_t cursorX = kCursorAwayX;
-  int32_t cursorY = kCursorAwayY;
+  ScriptCursor cursor;
+  Mixer* mixer = nullptr;  // set once the session holding it exists, before any drawing
 
  private:
-  Mixer& m_;
   const MessageSink& messages_;
 };
 
@@ -78,52 +77,6 @@ bool ParseBounded(const std::string& word, int64_t lo, int64_t hi, int64_t& valu
 bool Fail(std::string& error, int line, const std::string& what) {
   error = "line " + std::to_string(line) + ": " + what;
   return false;
-}
-
-// Sends the frames the device played since `sent`, read from the ring as it holds them now.
-void EmitPlayed(const Mixer& m, const VirtualDevice& device, uint64_t& sent,
-                const FrameSink& frames) {
-  const uint64_t played = device.framesPlayed();
-  const uint64_t ringFrames = m.ringSizeBytes / kFrameBytes;
-  while (sent < played) {
-    const uint64_t at = sent % ringFrames;
-    const uint64_t run = std::min(played - sent, ringFrames - at);
-    if (frames) {
-      frames(m.outputRing + at * kFrameBytes, static_cast<size_t>(run * kFrameBytes));
-    }
-    sent += run;
-  }
-}
-
-void ApplyEvent(Mixer& m, RenderUi& ui, const ScriptEvent& e) {
-  bool keys[kChannelCount] = {};
-  switch (e.verb) {
-    case ScriptVerb::kMove:
-      ui.cursorX = e.x;
-      ui.cursorY = e.y;
-      // Off the map while the map does not hold the capture, a move reaches another window.
-      if (m.mapHover == 0 && !InTrackedArea(e.x, e.y)) return;
-      MapMouseMove(m, e.x, e.y);
-      return;
-    case ScriptVerb::kLeft:
-    case ScriptVerb::kRight:
-      if (e.keypadKey != 0) keys[e.keypadKey - 1] = true;
-      if (e.verb == ScriptVerb::kLeft) {
-        MapLeftClick(m, keys, ui.cursorX, ui.cursorY);
-      } else {
-        MapRightClick(m, keys, ui.cursorX, ui.cursorY);
-      }
-      return;
-    case ScriptVerb::kSync:
-      SyncCommand(m);
-      return;
-    case ScriptVerb::kLoad:
-      LoadWaveIntoSlot(m, e.path.c_str(), e.slot);
-      return;
-    case ScriptVerb::kUnload:
-      NoWaveCommand(m, e.slot);
-      return;
-  }
 }
 
 }  // namespace
@@ -199,66 +152,154 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
   return true;
 }
 
+MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e) {
+  MapDrawing drawing;
+  bool keys[kChannelCount] = {};
+  switch (e.verb) {
+    case ScriptVerb::kMove: {
+      cursor.x = e.x;
+      cursor.y = e.y;
+      // Off the map while the map does not hold the capture, a move reaches another window.
+      if (m.mapHover == 0 && !InTrackedArea(e.x, e.y)) break;
+      const MoveResult moved = MapMouseMove(m, e.x, e.y);
+      drawing.repaintAll = moved.repaintAll;
+      drawing.fillCount = moved.fillCount;
+      std::copy(moved.fills, moved.fills + moved.fillCount, drawing.fills);
+      break;
+    }
+    case ScriptVerb::kLeft:
+    case ScriptVerb::kRight: {
+      if (e.keypadKey != 0) keys[e.keypadKey - 1] = true;
+      const ClickResult click = e.verb == ScriptVerb::kLeft
+                                    ? MapLeftClick(m, keys, cursor.x, cursor.y)
+                                    : MapRightClick(m, keys, cursor.x, cursor.y);
+      if (click.slot >= 0) drawing.fills[drawing.fillCount++] = click.fill;
+      break;
+    }
+    case ScriptVerb::kSync:
+      SyncCommand(m);
+      break;
+    case ScriptVerb::kLoad:
+      LoadWaveIntoSlot(m, e.path.c_str(), e.slot);
+      break;
+    case ScriptVerb::kUnload:
+      NoWaveCommand(m, e.slot);
+      break;
+  }
+  return drawing;
+}
+
+int64_t ScriptEventTick(int64_t timeMs) {
+  return std::max<int64_t>(1, (timeMs + kTickMs - 1) / kTickMs);
+}
+
 uint64_t FramesByTime(int32_t rate, int64_t ms) {
   if (ms <= 0) return 0;
   return static_cast<uint64_t>(ms) * static_cast<uint64_t>(rate) / 1000u;
 }
 
+MixSession::MixSession(int32_t rate, UiSeam& ui)
+    : device_([] {
+        VirtualDevice::Options options;
+        options.capture = false;  // frames are taken from the ring as they are played
+        return options;
+      }()) {
+  m_.device = &device_;
+  m_.timer = &timer_;
+  m_.ui = &ui;
+  m_.outputRate = rate;
+  m_.ringSizeBytes = RingSizeForRate(rate);
+  m_.engineReady = EngineInit(m_);
+  std::lock_guard<std::mutex> hold(m_.lock);
+  for (int c = 0; c < kChannelCount; ++c) {
+    m_.volume[c] = 1;
+    m_.targetVolume[c] = 1;
+  }
+}
+
+MixSession::~MixSession() {
+  StopPlayback(m_);
+  for (int c = 0; c < kChannelCount; ++c) UnloadChannel(m_, c);
+}
+
+void MixSession::Start() {
+  StartPlayback(m_);
+  clockFrames_ = 0;
+  sentFrames_ = 0;
+  ticksRun_ = 0;
+  pending_.clear();
+}
+
+void MixSession::Queue(int64_t tick, std::function<void()> action) {
+  pending_.push_back({tick, std::move(action)});
+}
+
+void MixSession::SendPlayed(const FrameSink& sink, uint64_t& sentNow) {
+  const uint64_t played = device_.framesPlayed();
+  const uint64_t ringFrames = m_.ringSizeBytes / kFrameBytes;
+  while (sentFrames_ < played) {
+    const uint64_t at = sentFrames_ % ringFrames;
+    const uint64_t run = std::min(played - sentFrames_, ringFrames - at);
+    if (sink) sink(m_.outputRing + at * kFrameBytes, static_cast<size_t>(run * kFrameBytes));
+    sentFrames_ += run;
+    sentNow += run;
+  }
+}
+
+uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
+  const uint64_t end = clockFrames_ + frames;
+  uint64_t sentNow = 0;
+  for (;;) {
+    const int64_t tick = ticksRun_ + 1;
+    const uint64_t tickFrames = FramesByTime(m_.outputRate, tick * kTickMs);
+    if (tickFrames > end) break;
+    device_.AdvanceTo(tickFrames);
+    SendPlayed(sink, sentNow);
+    // Actions run in queue order; those of later ticks wait.
+    std::vector<Pending> later;
+    std::vector<Pending> now;
+    for (Pending& p : pending_) (p.tick <= tick ? now : later).push_back(std::move(p));
+    pending_ = std::move(later);
+    for (Pending& p : now) p.action();
+    if (timer_.running()) timer_.Fire();
+    ticksRun_ = tick;
+    if (afterTick) afterTick(tick * kTickMs);
+  }
+  device_.AdvanceTo(end);
+  SendPlayed(sink, sentNow);
+  clockFrames_ = end;
+  return sentNow;
+}
+
+void MixSession::RunQueued() {
+  std::vector<Pending> now = std::move(pending_);
+  pending_.clear();
+  for (Pending& p : now) p.action();
+}
+
 uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
                    const MessageSink& messages) {
-  Mixer m;
-  VirtualDevice::Options options;
-  options.capture = false;  // frames are taken from the ring as they are played
-  VirtualDevice device(options);
-  ManualTimer timer;
-  RenderUi ui(m, messages);
-  m.device = &device;
-  m.timer = &timer;
-  m.ui = &ui;
-  m.outputRate = request.rate;
-  m.ringSizeBytes = RingSizeForRate(request.rate);
-
-  m.engineReady = EngineInit(m);
-  {
-    std::lock_guard<std::mutex> hold(m.lock);
-    for (int c = 0; c < kChannelCount; ++c) {
-      m.volume[c] = 1;
-      m.targetVolume[c] = 1;
-    }
-  }
+  RenderUi ui(messages);
+  MixSession session(request.rate, ui);
+  Mixer& m = session.mixer();
+  ui.mixer = &m;
   for (const auto& [slot, path] : request.slots) LoadWaveIntoSlot(m, path.c_str(), slot);
-  StartPlayback(m);
+  session.Start();
 
   // Each event runs before the first tick at or after its time (the tick at 50 for time 0),
   // in file order among those of the same tick; later ones after the last frames.
   const int64_t lastTick = request.durationMs / kTickMs;
-  std::vector<std::pair<int64_t, const ScriptEvent*>> queue;
   for (const ScriptEvent& e : request.events) {
     if (e.timeMs > request.durationMs) continue;
-    const int64_t tick = std::max<int64_t>(1, (e.timeMs + kTickMs - 1) / kTickMs);
-    queue.emplace_back(std::min(tick, lastTick + 1), &e);
+    session.Queue(std::min(ScriptEventTick(e.timeMs), lastTick + 1),
+                  [&m, &ui, &e] { ApplyScriptEvent(m, ui.cursor, e); });
   }
-  std::stable_sort(queue.begin(), queue.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-
-  uint64_t sent = 0;
-  size_t next = 0;
-  for (int64_t k = 1; k <= lastTick; ++k) {
-    device.AdvanceTo(FramesByTime(request.rate, k * kTickMs));
-    EmitPlayed(m, device, sent, frames);
-    for (; next < queue.size() && queue[next].first == k; ++next) {
-      ApplyEvent(m, ui, *queue[next].second);
-    }
-    if (timer.running()) timer.Fire();
-    if (request.afterTick) request.afterTick(k * kTickMs, m);
+  if (request.afterTick) {
+    session.afterTick = [&request, &m](int64_t timeMs) { request.afterTick(timeMs, m); };
   }
-  device.AdvanceTo(FramesByTime(request.rate, request.durationMs));
-  EmitPlayed(m, device, sent, frames);
-  for (; next < queue.size(); ++next) ApplyEvent(m, ui, *queue[next].second);
+  const uint64_t sent = session.Advance(FramesByTime(request.rate, request.durationMs), frames);
+  session.RunQueued();
   if (request.afterTick) request.afterTick(request.durationMs, m);
-
-  StopPlayback(m);
-  for (int c = 0; c < kChannelCount; ++c) UnloadChannel(m, c);
   return sent;
 }
 

@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
-namespace mixorama {
+#include "engine/mixer.h"
+#include "engine/virtual_device.h"
+#include "ui/map_rules.h"
 
-struct Mixer;
+namespace mixorama {
 
 enum class ScriptVerb { kMove, kLeft, kRight, kSync, kLoad, kUnload };
 
@@ -42,6 +44,29 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
 inline constexpr int32_t kCursorAwayX = -10000;
 inline constexpr int32_t kCursorAwayY = -10000;
 
+// Where the scripted mouse is, in map coordinates.
+struct ScriptCursor {
+  int32_t x = kCursorAwayX;
+  int32_t y = kCursorAwayY;
+};
+
+// What an event asks the map to draw besides the squares the UI seam draws itself: the whole
+// map first when repaintAll, then the fills in order.
+struct MapDrawing {
+  bool repaintAll = false;
+  int fillCount = 0;
+  SquareFill fills[kChannelCount] = {};
+};
+
+// Applies one event as the program takes the same input: a move updates cursor and reaches the
+// map only while it holds the capture or lies in the tracked area; a click picks its slot at
+// cursor (the key, 1..8, first); sync, load (through LoadWaveIntoSlot) and unload ("No Wave").
+// GUI thread, without Mixer::lock.
+MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e);
+
+// The number of the tick an event at timeMs runs before: the first at or after it, at least 1.
+int64_t ScriptEventTick(int64_t timeMs);
+
 struct RenderRequest {
   int32_t rate = 11025;  // 11025, 22050 or 44100
   // Files loaded before playback starts, in slot order: (slot index 0..7, path).
@@ -56,10 +81,65 @@ struct RenderRequest {
 // Frames the device has played by time ms at rate: floor(ms * rate / 1000).
 uint64_t FramesByTime(int32_t rate, int64_t ms);
 
-// Receives the played frames in order, in device format (16-bit little-endian stereo).
-using FrameSink = std::function<void(const uint8_t* bytes, size_t count)>;
 // Receives every message the program would show in its information box.
 using MessageSink = std::function<void(const char* text)>;
+
+// Receives the played frames in order, in device format (16-bit little-endian stereo).
+using FrameSink = std::function<void(const uint8_t* bytes, size_t count)>;
+
+// The engine playing on the virtual device, moved forward by frame counts: the clock above
+// as a step function, shared by RenderMix and the browser's audio worklet. Time 0 is the
+// start of playback; the tick numbered k (1, 2, ...) runs when the clock reaches
+// FramesByTime(rate, 50 * k) frames, also in the middle of an Advance. One thread.
+class MixSession {
+ public:
+  // A fresh channel table at rate (every volume and target 1) with the engine init run; ui
+  // receives the engine's messages, labels and squares and must outlive the session.
+  MixSession(int32_t rate, UiSeam& ui);
+  // Stops playback and empties every slot.
+  ~MixSession();
+  MixSession(const MixSession&) = delete;
+  MixSession& operator=(const MixSession&) = delete;
+
+  Mixer& mixer() { return m_; }
+
+  // Starts playback (live as the map-hover flag stands, as in the program) with the clock at
+  // 0. Actions still queued are dropped.
+  void Start();
+
+  // Runs action just before the tick numbered tick (after the actions queued for it before);
+  // one queued for a tick already past runs before the next tick.
+  void Queue(int64_t tick, std::function<void()> action);
+  // The number of the next tick to run.
+  int64_t nextTick() const { return ticksRun_ + 1; }
+
+  // Moves the clock forward by frames, running every tick it reaches, and sends the frames
+  // the device played meanwhile to sink (each read from the ring as it stood when played).
+  // Returns how many frames were sent: fewer than asked once the device stopped, none when
+  // playback is off.
+  uint64_t Advance(uint64_t frames, const FrameSink& sink);
+
+  // Runs the queued actions now, without a tick (what comes after the last tick).
+  void RunQueued();
+
+  // Called after each tick with its time in milliseconds.
+  std::function<void(int64_t timeMs)> afterTick;
+
+ private:
+  struct Pending {
+    int64_t tick;
+    std::function<void()> action;
+  };
+  void SendPlayed(const FrameSink& sink, uint64_t& sentNow);
+
+  Mixer m_;
+  VirtualDevice device_;
+  ManualTimer timer_;
+  uint64_t clockFrames_ = 0;
+  uint64_t sentFrames_ = 0;
+  int64_t ticksRun_ = 0;
+  std::vector<Pending> pending_;  // in queue order
+};
 
 // Plays the request: a fresh channel table (every volume and target 1), the engine init, the
 // slot loads, start playback at time 0 with the mouse off the map, then the clock above up to

@@ -1,0 +1,108 @@
+// The worklet is the device: for the same performance, what it renders in an
+// OfflineAudioContext equals mixorama-render mix byte for byte, at every output rate, and it
+// shows the same messages. The performances cross tick edges (events at multiples of 50 ms
+// and between them), click with and without slot keys, load and empty slots while playing.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, writeFileSync, copyFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { serve, launch, WEB } from './harness.mjs';
+
+const RENDER = process.env.MIXORAMA_RENDER;
+const DEMO = ['BD7525.WAV', 'CP.WAV', 'MA.WAV', 'LT50.WAV', 'SD0010.WAV', 'CH.WAV', 'HC50.WAV'];
+// A file whose data chunk claims more bytes than it holds.
+const BROKEN = Buffer.from('RIFF\x30\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00' +
+  '\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00data\xff\x00\x00\x00\x01\x02', 'latin1');
+
+const PERFORMANCES = [
+  { ms: 1333, slots: [[1, 'BD7525.WAV'], [3, 'MA.WAV'], [5, 'SD0010.WAV'], [6, 'CH.WAV']],
+    script: `0 move 175 175\n120 move 87 5\n300 left\n333 move 20 90\n410 right 3\n500 sync
+640 load 2 CP.WAV\n777 move 300 300\n801 unload 5\n950 left 6\n1000 move 400 400
+1051 move 100 100\n1200 right\n` },
+  { ms: 1010, slots: [[2, 'LT50.WAV'], [7, 'HC50.WAV'], [8, 'CP.WAV']],
+    script: `0 move 0 87\n50 move 10 80\n50 left 7\n99 load 4 BROKEN.WAV\n100 move 350 87
+250 right 2\n250 right 2\n333 load 1 SD0010.WAV\n400 sync\n401 unload 8\n650 move 262 0
+700 left\n1005 move 1 1\n` },
+];
+
+let web;
+let chromium;
+let dir;
+before(async () => {
+  web = await serve();
+  chromium = await launch();
+  dir = mkdtempSync(join(tmpdir(), 'mixorama-exact-'));
+  for (const name of DEMO) copyFileSync(join(WEB, 'demo', name), join(dir, name));
+  writeFileSync(join(dir, 'BROKEN.WAV'), BROKEN);
+});
+after(async () => {
+  await chromium?.close();
+  web?.server.close();
+  rmSync(dir, { recursive: true, force: true });
+});
+
+// The worklet's frames as 16-bit little-endian stereo, and the messages it showed.
+async function renderInWorklet(page, rate, p, expected) {
+  const files = [...DEMO, 'BROKEN.WAV'].map((n) => [n, readFileSync(join(dir, n)).toString('base64')]);
+  return page.evaluate(async ({ rate, frames, files, slots, script, expected }) => {
+    const enc = (s) => Uint8Array.from(s, (c) => c.charCodeAt(0));
+    const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
+    const ctx = new OfflineAudioContext(2, frames, rate);
+    await ctx.audioWorklet.addModule('worklet.js');
+    const ops = files.map(([name, b64]) => ({ op: 'file', name: enc(name), bytes: enc(atob(b64)) }));
+    for (const [slot, name] of slots) ops.push({ op: 'event', text: enc(`load ${slot} ${name}`) });
+    ops.push({ op: 'play' }, { op: 'script', text: enc(script) });
+    const node = new AudioWorkletNode(ctx, 'mixorama', { numberOfInputs: 0, outputChannelCount: [2],
+      processorOptions: { module, rate, ops } });
+    const messages = [];
+    node.port.onmessage = (e) => {
+      if (e.data.type === 'state') messages.push(...JSON.parse(e.data.json).messages);
+    };
+    node.connect(ctx.destination);
+    const buffer = await ctx.startRendering();
+    // State messages may trail the rendering: wait for as many messages as the renderer showed.
+    while (messages.length < expected) await new Promise((ok) => setTimeout(ok, 10));
+    const out = new Int16Array(frames * 2);
+    for (let c = 0; c < 2; c++) {
+      const data = buffer.getChannelData(c);
+      for (let i = 0; i < frames; i++) out[2 * i + c] = Math.round(data[i] * 32768);
+    }
+    let bin = '';
+    const bytes = new Uint8Array(out.buffer);
+    for (let i = 0; i < bytes.length; i += 8192) bin += String.fromCharCode(...bytes.subarray(i, i + 8192));
+    return { pcm: btoa(bin), messages };
+  }, { rate, frames: Math.floor((p.ms * rate) / 1000), files, slots: p.slots, script: p.script,
+    expected });
+}
+
+function renderNatively(rate, p) {
+  writeFileSync(join(dir, 'perf.txt'), p.script);
+  const args = ['mix', '--rate', `${rate}`];
+  for (const [slot, name] of p.slots) args.push('--slot', `${slot}`, name);
+  args.push('--script', 'perf.txt', '--ms', `${p.ms}`, 'out.wav');
+  const run = spawnSync(RENDER, args, { cwd: dir, encoding: 'latin1' });
+  assert.equal(run.status, 0, run.stderr);
+  const messages = run.stderr.split('\n').filter((l) => l !== '');
+  return { pcm: readFileSync(join(dir, 'out.wav')).subarray(44), messages };
+}
+
+for (const rate of [11025, 22050, 44100]) {
+  test(`worklet equals mixorama-render mix at ${rate} Hz`, { timeout: 30000 }, async () => {
+    const page = await chromium.newPage();
+    await page.goto(web.url + 'map.bmp');
+    for (const p of PERFORMANCES) {
+      const native = renderNatively(rate, p);
+      const worklet = await renderInWorklet(page, rate, p, native.messages.length);
+      const pcm = Buffer.from(worklet.pcm, 'base64');
+      assert.equal(pcm.length, native.pcm.length);
+      assert.ok(native.pcm.some((b) => b !== 0), 'the performance is heard');
+      const first = pcm.findIndex((b, i) => b !== native.pcm[i]);
+      assert.equal(first, -1, `first differing byte ${first} (frame ${Math.floor(first / 4)})`);
+      assert.deepEqual(worklet.messages, native.messages);
+      
+    }
+    await page.close();
+  });
+}

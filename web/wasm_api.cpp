@@ -1,0 +1,281 @@
+// The engine as the browser page plays it: a C interface that the audio worklet calls. The
+// worklet is the device: it moves the session's clock by the frames it renders, so ticks,
+// events and the frames played follow the same rules as mixorama-render mix.
+//
+// Texts cross the interface as single-byte (Latin-1) strings through one text buffer: the
+// caller asks mx_text for room, writes the bytes, then calls the function that reads them.
+// Results that are texts are left in the result buffer (mx_result, mx_result_size).
+// Everything runs on the worklet's one thread.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/mixer.h"
+#include "engine/output.h"
+#include "engine/wave_loader.h"
+#include "ui/map_rules.h"
+#include "ui/rate_change.h"
+#include "ui/render_session.h"
+#include "ui/setup_file.h"
+#include "web/page_files.h"
+
+#define MX_EXPORT(name) extern "C" __attribute__((export_name(#name)))
+
+namespace mixorama {
+namespace {
+
+// The setup file's name on the page: waves saved in it are plain names, loaded by name.
+constexpr char kSetupName[] = "MIXORAMA.ST";
+constexpr uint32_t kMaxQuantum = 4096;  // frames per mx_render call
+
+// The panel as the page shows it: labels, square colours and the message queue, which the
+// worklet sends to the page whenever something changed.
+class PageUi : public UiSeam {
+ public:
+  void InfoBox(const char* text) override {
+    messages.emplace_back(text);
+    changed = true;
+  }
+  void SetSlotLabel(int slot, const char* text) override {
+    labels[slot] = text;
+    changed = true;
+  }
+  void DrawSlotSquare(int slot) override {
+    squares[slot] = DrawSlotSquareRule(*mixer, slot, cursor.x, cursor.y).color;
+    changed = true;
+  }
+  void DeferredMenuStep() override {}
+
+  void Draw(const MapDrawing& drawing) {
+    if (drawing.repaintAll) {
+      for (int s = 0; s < kChannelCount; ++s) squares[s] = PaintColor(*mixer, s);
+    }
+    for (int i = 0; i < drawing.fillCount; ++i) {
+      squares[drawing.fills[i].slot] = drawing.fills[i].color;
+    }
+    changed = true;
+  }
+
+  Mixer* mixer = nullptr;
+  ScriptCursor cursor;
+  std::string labels[kChannelCount];
+  ColorRef squares[kChannelCount] = {};
+  std::vector<std::string> messages;  // not yet sent to the page
+  bool changed = true;
+};
+
+// The panel calls of a rate change: the page sets its own caption and check marks.
+class NoPanelCalls : public RateChangeUi {
+ public:
+  void SetPlayCaption(const char*) override {}
+  void UpdateRateChecks() override {}
+};
+
+PageUi g_ui;
+std::unique_ptr<MixSession> g_session;
+std::vector<char> g_text(1);
+std::string g_result;
+int16_t g_output[kMaxQuantum * 2];
+
+std::string Text() {
+  return std::string(g_text.data(), g_text.size() - 1);
+}
+
+// Runs a page action now when nothing plays, else just before the next tick: a change made
+// between two ticks reaches the tick that follows, as a window message does in the program.
+void RunOrQueue(std::function<void()> action) {
+  if (g_session->mixer().playing != 0) {
+    g_session->Queue(g_session->nextTick(), std::move(action));
+  } else {
+    action();
+  }
+}
+
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b == '"' || b == '\\') {
+      out += '\\';
+      out += c;
+    } else if (b < 0x20 || b >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+}  // namespace
+}  // namespace mixorama
+
+using namespace mixorama;
+
+// Room for a text of size bytes (kept NUL-terminated); returns where to write it.
+MX_EXPORT(mx_text) char* mx_text(uint32_t size) {
+  g_text.assign(size + 1, '\0');
+  return g_text.data();
+}
+
+MX_EXPORT(mx_result) const char* mx_result() {
+  return g_result.data();
+}
+MX_EXPORT(mx_result_size) uint32_t mx_result_size() {
+  return static_cast<uint32_t>(g_result.size());
+}
+
+// A new engine at rate (11025, 22050 or 44100), every slot empty, not playing. Returns the
+// engine-ready flag.
+MX_EXPORT(mx_init) int32_t mx_init(int32_t rate) {
+  g_session.reset();
+  g_ui = PageUi();
+  g_session = std::make_unique<MixSession>(rate, g_ui);
+  g_ui.mixer = &g_session->mixer();
+  for (int s = 0; s < kChannelCount; ++s) g_ui.squares[s] = PaintColor(g_session->mixer(), s);
+  return g_session->mixer().engineReady;
+}
+
+// Loads every slot from its slot name, as the program does at start.
+MX_EXPORT(mx_load_startup) void mx_load_startup() {
+  Mixer& m = g_session->mixer();
+  for (int s = 0; s < kChannelCount; ++s) LoadWaveIntoSlot(m, m.slotName[s], s);
+}
+
+// Gives the file named by the text buffer size bytes (replacing one of that name); returns
+// where to write them.
+MX_EXPORT(mx_put_file) uint8_t* mx_put_file(uint32_t size) {
+  return PutPageFile(Text(), size);
+}
+
+// One event of a performance script without its time ("move 10 20", "left 3", "sync",
+// "load 2 CP.WAV", "unload 2"), as the page's input makes it. Returns 0 for a malformed one.
+MX_EXPORT(mx_event) int32_t mx_event() {
+  std::vector<ScriptEvent> events;
+  std::string error;
+  if (!ParseScript("0 " + Text(), events, error) || events.size() != 1) return 0;
+  RunOrQueue([e = events[0]] { g_ui.Draw(ApplyScriptEvent(g_session->mixer(), g_ui.cursor, e)); });
+  return 1;
+}
+
+// A whole performance script, each event queued for its tick from the start of playback
+// (call right after mx_play). Returns 0, and queues nothing, for a malformed script.
+MX_EXPORT(mx_script) int32_t mx_script() {
+  std::vector<ScriptEvent> events;
+  std::string error;
+  if (!ParseScript(Text(), events, error)) return 0;
+  for (const ScriptEvent& e : events) {
+    g_session->Queue(ScriptEventTick(e.timeMs),
+                     [e] { g_ui.Draw(ApplyScriptEvent(g_session->mixer(), g_ui.cursor, e)); });
+  }
+  return 1;
+}
+
+// The play button: starts playback with the clock at 0, or stops it. Returns the playing flag.
+MX_EXPORT(mx_play) int32_t mx_play() {
+  if (g_session->mixer().playing != 0) {
+    StopPlayback(g_session->mixer());
+  } else {
+    g_session->Start();
+  }
+  g_ui.changed = true;
+  return g_session->mixer().playing;
+}
+
+// Plays frames more frames (at most 4096) into mx_output as 16-bit stereo; returns how many
+// were played (the rest is silence).
+MX_EXPORT(mx_render) uint32_t mx_render(uint32_t frames) {
+  if (frames > kMaxQuantum) frames = kMaxQuantum;
+  uint32_t filled = 0;
+  if (g_session->mixer().playing != 0) {
+    g_session->Advance(frames, [&filled](const uint8_t* bytes, size_t count) {
+      for (size_t i = 0; i + 1 < count; i += 2) {
+        g_output[filled * 2 + i / 2] = static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8));
+      }
+      filled += static_cast<uint32_t>(count / kFrameBytes);
+    });
+  }
+  for (uint32_t i = filled * 2; i < frames * 2; ++i) g_output[i] = 0;
+  return filled;
+}
+
+MX_EXPORT(mx_output) const int16_t* mx_output() {
+  return g_output;
+}
+
+// The setup text of the session, as "Save a file" writes it, into the result buffer.
+MX_EXPORT(mx_save_setup) void mx_save_setup() {
+  g_result = WriteSetup(CaptureSetup(g_session->mixer(), ""), kSetupName);
+}
+
+// "Load a file" with the setup text in the text buffer and its waves given by mx_put_file.
+// A faulty file shows its message and changes nothing (returns 0). A file of another output
+// rate changes nothing and returns that rate: the page makes an engine at it and loads the
+// file again. Otherwise the setup is put in force (before the next tick) and 0 returned.
+MX_EXPORT(mx_load_setup) int32_t mx_load_setup() {
+  SavedSetup setup;
+  std::string message;
+  const std::string text = Text();
+  if (!ParseSetup(text.data(), text.size(), kSetupName, setup, message)) {
+    InfoBox(g_session->mixer(), message.c_str());
+    return 0;
+  }
+  if (setup.outputRate != g_session->mixer().outputRate) return setup.outputRate;
+  RunOrQueue([setup] {
+    NoPanelCalls panel;
+    ApplySetup(g_session->mixer(), setup, panel);
+  });
+  return 0;
+}
+
+// The 44-byte wave header for dataBytes of 16-bit stereo frames at the output rate.
+MX_EXPORT(mx_wave_header) const uint8_t* mx_wave_header(uint32_t dataBytes) {
+  const std::vector<uint8_t> header = WaveHeader(g_session->mixer().outputRate, dataBytes);
+  g_result.assign(header.begin(), header.end());
+  return reinterpret_cast<const uint8_t*>(g_result.data());
+}
+
+// When the panel changed since the last call: its state as JSON in the result buffer
+// (labels, squares as 0x00BBGGRR, the squares' top-left corners, the start-up set's names,
+// messages not yet shown, playing, rate, title), and 1.
+MX_EXPORT(mx_state) int32_t mx_state() {
+  if (!g_ui.changed) return 0;
+  g_ui.changed = false;
+  const Mixer& m = g_session->mixer();
+  std::string out = "{\"labels\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    if (s > 0) out += ',';
+    AppendJsonString(out, g_ui.labels[s]);
+  }
+  out += "],\"squares\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    if (s > 0) out += ',';
+    out += std::to_string(g_ui.squares[s]);
+  }
+  out += "],\"rects\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    const SquareRect r = SlotSquare(s);
+    out += (s > 0 ? ",[" : "[") + std::to_string(r.left) + "," + std::to_string(r.top) + "]";
+  }
+  out += "],\"startup\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    if (s > 0) out += ',';
+    AppendJsonString(out, kStartupSet[s]);
+  }
+  out += "],\"messages\":[";
+  for (size_t i = 0; i < g_ui.messages.size(); ++i) {
+    if (i > 0) out += ',';
+    AppendJsonString(out, g_ui.messages[i]);
+  }
+  g_ui.messages.clear();
+  out += "],\"playing\":" + std::to_string(m.playing.load());
+  out += ",\"rate\":" + std::to_string(m.outputRate) + ",\"title\":";
+  AppendJsonString(out, kProgramTitle);
+  out += '}';
+  g_result = out;
+  return 1;
+}
