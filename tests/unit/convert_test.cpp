@@ -98,16 +98,6 @@ TEST(ConvertFrames, TheFloatSourcePositionPicksTheseInputSamples) {
   }
 }
 
-// Raw data that runs out leaves the rest silent; a full sample data drops the rest.
-TEST(ConvertFrames, StopsAtTheFirstFrameThatDoesNotFit) {
-  const Bytes data = Pattern(16);
-  const ConversionPlan p = PlanConversion(Format(2, 16, 11025), 16, 11025);
-  Bytes out(16, 0);
-  EXPECT_EQ(ConvertWave(p, data.data(), 15, out.data(), 16), 12u);  // the 4th frame is short
-  EXPECT_EQ(Bytes(out.begin() + 12, out.end()), Bytes(4, 0));
-  EXPECT_EQ(ConvertWaveReference(p, data.data(), 16, out.data(), 8), 8u);
-}
-
 // The same-rate 16-bit stereo fast path gives the bytes of the plain loop, for every size.
 TEST(ConvertFastPath, AgreesWithTheReferenceLoop) {
   EXPECT_TRUE(UsesSameRateFastPath(PlanConversion(Format(2, 16, 22050), 400, 22050)));

@@ -156,18 +156,6 @@ TEST_F(Engine, StartReadPositionJoinsTheLoadedChannelsInStep) {
   }
 }
 
-TEST_F(Engine, UnloadClearsActiveLowersThePeakAndKeepsThePosition) {
-  ASSERT_EQ(LoadFrames({{1, 2}, {3, 4}}, 4), 1);
-  m.readPosBytes[4] = 4;
-  m.peakLevel = 50;
-  UnloadChannel(m, 4);
-  UnloadChannel(m, 4);  // an empty slot costs 100 too
-  EXPECT_EQ(m.active[4], 0);
-  EXPECT_EQ(m.sampleMemory[4], nullptr);
-  EXPECT_EQ(m.readPosBytes[4], 4);
-  EXPECT_EQ(m.peakLevel, -150);
-}
-
 // Through a file: the slot's name, label, flags and square after a success and a failure.
 TEST_F(Engine, LoadWaveIntoSlotNamesLabelsAndRedrawsTheSlot) {
   // Relative names: the upper-cased name must name the same file on every file system.

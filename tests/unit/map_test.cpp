@@ -159,14 +159,6 @@ TEST_F(Map, ButtonsLockMuteAndFreeTheChosenSlot) {
   EXPECT_EQ(r.fill.color, kIdleColor);
 }
 
-TEST_F(Map, AKeyChoosesAnEmptySlotAndAFarClickChoosesNone) {
-  bool keys[kChannelCount] = {};
-  EXPECT_EQ(MapLeftClick(m, keys, 87, 0).slot, -1);
-  keys[5] = true;
-  EXPECT_EQ(MapRightClick(m, keys, 87, 0).slot, 5);
-  EXPECT_EQ(m.muted[5], 1);
-}
-
 // DrawSlotSquare takes the target from the cursor while hovering over a loaded slot (also a
 // locked one, never a muted one); the paint shows targets, loaded or not.
 TEST_F(Map, DrawingAndPaintingColours) {

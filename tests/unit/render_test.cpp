@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Render, Rates, ::testing::Values(11025, 22050, 44100));
 TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
   const int32_t rate = GetParam();
   const Bytes file = QuietLoop(1999);
-  const std::string path = TempPath("quiet" + std::to_string(rate) + ".wav");
+  const std::string path = "mixquiet" + std::to_string(rate) + ".wav";
   WriteFile(path, file);
   RenderRequest request;
   request.rate = rate;
@@ -77,7 +77,7 @@ TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
 // and leaving the map: the bytes are kept as digests per rate.
 TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
   const int32_t rate = GetParam();
-  const std::string a = TempPath("a.wav"), b = TempPath("b.wav"), c = TempPath("c.wav");
+  const std::string a = "mixa.wav", b = "mixb.wav", c = "mixc.wav";
   WriteFile(a, PcmWave(2, 16, 22050, Pattern(4 * 9000, 1)));
   WriteFile(b, PcmWave(1, 16, 44100, Pattern(2 * 20000, 2)));
   WriteFile(c, PcmWave(2, 8, 11025, Pattern(2 * 5000, 3)));
@@ -148,7 +148,7 @@ int Mix(std::vector<std::string> args) {
 }
 
 TEST(MixCommand, WritesACanonicalWaveOrRefusesWithoutAFile) {
-  const std::string out = TempPath("mix.wav");
+  const std::string out = "mixout.wav";
   std::remove(out.c_str());
   EXPECT_EQ(Mix({"mix", "--ms", "100", out}), 2);
   EXPECT_EQ(Mix({"mix", "--rate", "8000", "--ms", "100", out}), 2);

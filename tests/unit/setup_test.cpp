@@ -198,15 +198,5 @@ TEST_F(Panel, ApplySetupRestoresTheSession) {
   }
 }
 
-TEST_F(Panel, CaptureMakesRelativeNamesAbsoluteAgainstTheStartFolder) {
-  LoadWaveIntoSlot(m, "MIXSETUP_A.WAV", 5);
-  m.targetVolume[5] = 123;
-  const SavedSetup s = CaptureSetup(m, "C:\\Demo");
-  EXPECT_EQ(s.slots[5].path, "C:\\Demo\\MIXSETUP_A.WAV");
-  EXPECT_EQ(s.slots[5].level, 123);
-  EXPECT_EQ(s.slots[0].path, "");  // the start-up name of an empty slot is not saved
-  EXPECT_EQ(CaptureSetup(m, "/srv/demo/").slots[5].path, "/srv/demo/MIXSETUP_A.WAV");
-}
-
 }  // namespace
 }  // namespace mixorama::test

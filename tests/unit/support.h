@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,8 +20,7 @@ namespace mixorama::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// A chunk: identifier, size field (the body's size unless given), body and the pad byte of an
-// odd body.
+// A chunk: identifier, size field (the body's size unless given), body, pad byte if odd.
 inline Bytes Chunk(const char* id, const Bytes& body, int64_t sizeField = -1) {
   Bytes b(id, id + 4);
   PutLe32(b, sizeField < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(sizeField));
@@ -71,10 +69,6 @@ inline uint64_t Digest(const Bytes& b) {
   uint64_t h = 14695981039346656037ull;
   for (uint8_t v : b) h = (h ^ v) * 1099511628211ull;
   return h;
-}
-
-inline std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "mixorama_" + name;
 }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
@@ -136,10 +130,7 @@ class Device : public OutputDevice {
     return DeviceStatus::kOk;
   }
   DeviceStatus Open(const OutputFormat& f) override {
-    Log("open");
-    format = f;
-    open = openStatus == DeviceStatus::kOk;
-    return openStatus;
+    return Log("open"), format = f, open = openStatus == DeviceStatus::kOk, openStatus;
   }
   DeviceStatus Prepare(const LoopBuffer& b) override {
     return Log("prepare"), buffer = b, prepareStatus;
@@ -160,30 +151,18 @@ class Device : public OutputDevice {
   void Log(const std::string& s) { log.push_back(s); }
 };
 
-// A timer that never fires by itself; logs "start:PERIOD", "oneshot:DELAY" and "kill:ID".
+// A timer that never fires; logs "start:PERIOD" and "kill:ID", also into alsoLog if set.
 class Timer : public PlaybackTimer {
  public:
   std::vector<std::string> log;
-  std::vector<std::string>* alsoLog = nullptr;  // e.g. the device's, to see the order of both
-  TimerId nextId = 41;
-  TimerCallbackFn callback = nullptr;
-  void* context = nullptr;
-
-  TimerId StartPeriodic(uint32_t periodMs, TimerCallbackFn fn, void* ctx) override {
+  std::vector<std::string>* alsoLog = nullptr;
+  TimerId StartPeriodic(uint32_t periodMs, TimerCallbackFn, void*) override {
     log.push_back("start:" + std::to_string(periodMs));
     if (alsoLog != nullptr) alsoLog->push_back(log.back());
-    callback = fn;
-    context = ctx;
-    return nextId++;
+    return 41;
   }
-  TimerId StartOneShot(uint32_t delayMs, uint32_t, TimerCallbackFn fn, void* ctx) override {
-    log.push_back("oneshot:" + std::to_string(delayMs));
-    callback = fn;
-    context = ctx;
-    return nextId++;
-  }
+  TimerId StartOneShot(uint32_t, uint32_t, TimerCallbackFn, void*) override { return 0; }
   void Kill(TimerId id) override { log.push_back("kill:" + std::to_string(id)); }
-  void Fire() { callback(context); }
 };
 
 // A channel table wired to the stand-ins.

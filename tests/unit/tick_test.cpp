@@ -61,26 +61,6 @@ TEST_F(Tick, OneFrameSumsScalesAndDividesAsIntegers) {
   }
 }
 
-// The volume moves one step per frame toward its target; each frame uses the volume before its
-// step. A wave wraps at its end within the step, the write index at the ring's end.
-TEST_F(Tick, RampsOneStepPerFrameAndWrapsWaveAndRing) {
-  ASSERT_EQ(LoadFrames({{0, 0}, {-32768, -32768}}, 0), 1);
-  m.volume[0] = 10;
-  m.targetVolume[0] = 12;
-  m.peakLevel = 32000;
-  m.writeIndexBytes = m.ringSizeBytes - 4;
-  // 10 * -32768 / 350 = -936; 11 * -65536 / 350 = -2059; 12 * -32768 / 350 = -1123.
-  EXPECT_EQ(MixOne().first, 32768 - 936);
-  EXPECT_EQ(m.writeIndexBytes, 0u);
-  EXPECT_EQ(MixOne().first, 32768 - 2059);
-  EXPECT_EQ(m.readPosBytes[0], 0);
-  EXPECT_EQ(MixOne().first, 32768 - 1123);
-  EXPECT_EQ(m.volume[0], 12);
-  m.targetVolume[0] = 11;
-  MixOne();
-  EXPECT_EQ(m.volume[0], 11);
-}
-
 // The ring, the indexes, the peak and every channel's position and volume.
 std::vector<int64_t> State(const Mixer& m) {
   std::vector<int64_t> v(m.outputRing, m.outputRing + m.ringSizeBytes);
@@ -230,9 +210,8 @@ void* NoBlock(size_t) {
 }
 
 TEST_F(Engine, EngineInitRefusesWithItsMessages) {
-  const DeviceCaps mono{0x1, 1}, noBit0{0xFFFFE, 2};
+  const DeviceCaps mono{0x1, 1}, noBit0{0xFFFFE, 2}, none = Device::kNoAnswer;
   const struct {
-    const char* what;
     bool noMemory;
     uint32_t count;
     std::vector<DeviceCaps> caps;
@@ -240,17 +219,11 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
     const char* message;
     uint16_t channels;
   } cases[] = {
-      {"no ring", true, 1, {mono}, 0, "Impossible to initialize Blendora", 0},
-      {"no device", false, 0, {}, 0, "Impossible to detect an audio card", 0},
-      {"no suitable device",
-       false,
-       2,
-       {noBit0, Device::kNoAnswer},
-       0,
-       "The audio-card does not support the required format",
-       0},
-      {"mono card", false, 2, {noBit0, mono}, 1, "Well ! This is not a stereo card, ? What ?", 1},
-      {"no device answers", false, 2, {Device::kNoAnswer, Device::kNoAnswer}, 1, "", 2},
+      {true, 1, {mono}, 0, "Impossible to initialize Blendora", 0},
+      {false, 0, {}, 0, "Impossible to detect an audio card", 0},
+      {false, 2, {noBit0, none}, 0, "The audio-card does not support the required format", 0},
+      {false, 2, {noBit0, mono}, 1, "Well ! This is not a stereo card, ? What ?", 1},
+      {false, 2, {none, none}, 1, "", 2},
   };
   for (const auto& c : cases) {
     Mixer fresh;
@@ -261,51 +234,36 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
     device.caps = c.caps;
     ui.messages.clear();
     fresh.engineReady = 1;
-    EXPECT_EQ(EngineInit(fresh), c.result) << c.what;
-    EXPECT_EQ(ui.messages.empty() ? "" : ui.messages[0], std::string(c.message)) << c.what;
+    EXPECT_EQ(EngineInit(fresh), c.result) << c.message;
+    EXPECT_EQ(ui.messages.empty() ? "" : ui.messages[0], std::string(c.message)) << c.message;
     if (c.result == 1) {
-      EXPECT_EQ(fresh.format.channels, c.channels) << c.what;
-      EXPECT_EQ(fresh.format.avgBytesPerSec, 11025u * 2 * c.channels) << c.what;
+      EXPECT_EQ(fresh.format.channels, c.channels) << c.message;
+      EXPECT_EQ(fresh.format.avgBytesPerSec, 11025u * 2 * c.channels) << c.message;
     }
-    EXPECT_EQ(fresh.outputRing == nullptr, c.noMemory) << c.what;
+    EXPECT_EQ(fresh.outputRing == nullptr, c.noMemory) << c.message;
     if (c.noMemory || c.count == 0) {
-      EXPECT_EQ(fresh.engineReady, 0) << c.what;
+      EXPECT_EQ(fresh.engineReady, 0) << c.message;
     }
   }
 }
 
+// A failed open, prepare or write closes what was opened and says which step failed.
 TEST_F(Engine, DeviceOpenFailuresCloseAgainAndTell) {
   ASSERT_EQ(EngineInit(m), 1);
-  const struct {
-    DeviceStatus open, prepare, write;
-    std::vector<std::string> log;
-    const char* message;
-  } cases[] = {
-      {DeviceStatus::kBadFormat,
-       DeviceStatus::kOk,
-       DeviceStatus::kOk,
-       {"open"},
-       "Impossible to open the audio-driver"},
-      {DeviceStatus::kOk,
-       DeviceStatus::kNoMemory,
-       DeviceStatus::kOk,
-       {"open", "prepare", "unprepare", "close"},
-       "Memory Error 2"},
-      {DeviceStatus::kOk,
-       DeviceStatus::kOk,
-       DeviceStatus::kError,
-       {"open", "prepare", "write", "unprepare", "close"},
-       "Memory Error 3"},
-  };
-  for (const auto& c : cases) {
-    device.openStatus = c.open;
-    device.prepareStatus = c.prepare;
-    device.writeStatus = c.write;
+  const char* messages[] = {"Impossible to open the audio-driver", "Memory Error 2",
+                            "Memory Error 3"};
+  std::vector<std::string> steps = {"open", "prepare", "write"};
+  for (int failing = 0; failing < 3; ++failing) {
+    device.openStatus = failing == 0 ? DeviceStatus::kBadFormat : DeviceStatus::kOk;
+    device.prepareStatus = failing == 1 ? DeviceStatus::kNoMemory : DeviceStatus::kOk;
+    device.writeStatus = failing == 2 ? DeviceStatus::kError : DeviceStatus::kOk;
     device.log.clear();
     ui.messages.clear();
     DeviceOpen(m);
-    EXPECT_EQ(device.log, c.log);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    std::vector<std::string> log(steps.begin(), steps.begin() + failing + 1);
+    if (failing > 0) log.insert(log.end(), {"unprepare", "close"});
+    EXPECT_EQ(device.log, log);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{messages[failing]});
     EXPECT_FALSE(device.open);
   }
 }
