@@ -75,20 +75,6 @@ const LoadCase kCorpus[] = {
 INSTANTIATE_TEST_SUITE_P(Waves, LoaderCorpus, ::testing::ValuesIn(kCorpus),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// A failure once the file is open: the file is closed, then the message shows while the slot's
-// previous wave still plays, then the memory is released.
-TEST_F(Engine, FailureClosesShowsThenReleasesWhileTheOldWavePlays) {
-  ASSERT_EQ(LoadFrames({{1, 2}, {3, 4}}, 2), 1);
-  const Bytes bad = Riff({kFmt, Chunk("data", kData, 9999)});
-  MemoryWaveSource source(bad.data(), bad.size());
-  ui.onInfo = [&](const std::string&) {
-    EXPECT_TRUE(source.closed());
-    EXPECT_EQ(m.active[2], 1);
-  };
-  EXPECT_EQ(LoadWaveFromSource(m, source, 2), 0);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Error reading file (5)"});
-}
-
 // The n-th block request fails: the load record, the raw data, then the sample data.
 int g_failAt = 0;
 int g_requests = 0;

@@ -57,27 +57,13 @@ class Map : public Engine {
 
 TEST_F(Map, AClickActsOnTheHeldKeyOrTheNearestLoadedSlot) {
   LoadSlots({1, 2, 7});
-  const struct {
-    int key;  // keypad key held, 0 for none; a second key held too when > 8: both in order
-    int32_t x, y;
-    int slot;
-  } cases[] = {
-      {0, 0, 0, 1},                       // slots 1 and 2 tie at 263; slot 1 is empty, so slot 2
-      {0, 262, 0, 7},                     // on slot 8's point: slot 8 is the nearest loaded one
-      {0, 175, 175, 1},                   // all tie at 155: the lowest loaded slot
-      {0, 87, 350, 2},   {4, 262, 0, 3},  // keypad 4 wins wherever the cursor is, loaded or not
-      {35, 262, 0, 2},                    // keypad 3 and 5 held: the first in order
-      {0, 350, 350, -1},                  // no loaded slot within 350 pixels
-  };
-  for (const auto& c : cases) {
-    bool keys[kChannelCount] = {};
-    if (c.key > 8) {
-      keys[c.key / 10 - 1] = keys[c.key % 10 - 1] = true;
-    } else if (c.key > 0) {
-      keys[c.key - 1] = true;
-    }
-    EXPECT_EQ(PickSlotFrom(m, keys, c.x, c.y), c.slot) << c.key << " " << c.x << "," << c.y;
-  }
+  bool keys[kChannelCount] = {};
+  EXPECT_EQ(PickSlotFrom(m, keys, 0, 0), 1);      // slots 1 and 2 tie; slot 1 is empty
+  EXPECT_EQ(PickSlotFrom(m, keys, 175, 175), 1);  // all tie: the lowest loaded one
+  EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 7);
+  EXPECT_EQ(PickSlotFrom(m, keys, 350, 350), -1);  // no loaded slot within 350 pixels
+  keys[5] = keys[3] = true;                        // keypad 6 and 4: the first, loaded or not
+  EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 3);
 }
 
 // A move over the map sets the clamped closeness as the target of every loaded, free slot,
@@ -88,19 +74,15 @@ TEST_F(Map, MovesFollowFreeLoadedSlotsAndLeavingReleases) {
   m.locked[1] = 1;
   m.muted[2] = 1;
   m.targetVolume[1] = 77;
+  m.targetVolume[3] = 9;  // empty: not followed
   MoveResult r = MapMouseMove(m, 0, 0);
-  EXPECT_TRUE(r.takeCapture);
-  EXPECT_FALSE(r.releaseCapture);
-  EXPECT_EQ(m.live + m.mapHover, 2);
+  EXPECT_TRUE(r.takeCapture && !r.releaseCapture && m.live && m.mapHover);
   ASSERT_EQ(r.fillCount, 2);
-  EXPECT_EQ(r.fills[0].slot, 0);
-  EXPECT_EQ(r.fills[0].color, LevelColor(263));
-  EXPECT_EQ(r.fills[1].slot, 4);
-  EXPECT_EQ(r.fills[1].color, LevelColor(1));
-  EXPECT_EQ(m.targetVolume[0], 263);
-  EXPECT_EQ(m.targetVolume[4], 1);
-  EXPECT_EQ(m.targetVolume[1], 77);
-  EXPECT_EQ(m.targetVolume[3], 1);  // empty: not followed
+  EXPECT_EQ(std::vector<ColorRef>({ColorRef(r.fills[0].slot), r.fills[0].color,
+                                   ColorRef(r.fills[1].slot), r.fills[1].color}),
+            std::vector<ColorRef>({0, LevelColor(263), 4, LevelColor(1)}));
+  EXPECT_EQ(std::vector<int32_t>(m.targetVolume, m.targetVolume + 5),
+            std::vector<int32_t>({263, 77, 1, 9, 1}));
 
   r = MapMouseMove(m, 350, 350);  // still inside
   EXPECT_FALSE(r.takeCapture || r.releaseCapture);
@@ -144,11 +126,10 @@ TEST_F(Map, ButtonsLockMuteAndFreeTheChosenSlot) {
     m.targetVolume[0] = 200;
     const ClickResult r =
         c.left ? MapLeftClick(m, noKeys, 87, 10) : MapRightClick(m, noKeys, 87, 10);
-    EXPECT_EQ(r.slot, 0);
-    EXPECT_EQ(m.locked[0], c.lockedAfter) << c.locked << c.muted << c.left;
-    EXPECT_EQ(m.muted[0], c.mutedAfter) << c.locked << c.muted << c.left;
-    EXPECT_EQ(m.targetVolume[0], c.target) << c.locked << c.muted << c.left;
-    EXPECT_EQ(r.fill.color, c.colour) << c.locked << c.muted << c.left;
+    EXPECT_EQ(
+        std::vector<int64_t>({r.slot, m.locked[0], m.muted[0], m.targetVolume[0], r.fill.color}),
+        std::vector<int64_t>({0, c.lockedAfter, c.mutedAfter, c.target, c.colour}))
+        << c.locked << c.muted << c.left;
   }
   // Unmuting away from the map leaves the target at 1 until the next move.
   MapMouseMove(m, -5, 10);

@@ -162,7 +162,10 @@ class Timer : public PlaybackTimer {
     return 41;
   }
   TimerId StartOneShot(uint32_t, uint32_t, TimerCallbackFn, void*) override { return 0; }
-  void Kill(TimerId id) override { log.push_back("kill:" + std::to_string(id)); }
+  void Kill(TimerId id) override {
+    log.push_back("kill:" + std::to_string(id));
+    if (alsoLog != nullptr) alsoLog->push_back(log.back());
+  }
 };
 
 // A channel table wired to the stand-ins.

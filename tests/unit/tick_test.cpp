@@ -120,89 +120,85 @@ TEST(PlayedBytes, CountForwardModuloTheRingAsTheCountComes) {
   }
 }
 
-// The tick mixes the frames played since the last tick, a partial frame as a whole one,
-// behind the play position.
-TEST_F(Tick, MixesWhatWasPlayedSinceTheLastTick) {
+// One tick from a known state: what it mixed (write index after), the guard after, the
+// device calls, the timer calls and the messages.
+TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
+  const DeviceStatus kOk = DeviceStatus::kOk, kError = DeviceStatus::kError;
+  const std::string failed = "info:Impossible to read the position in the wave";
+  const struct {
+    const char* what;
+    std::function<void(Mixer&, Device&)> setUp;
+    DeviceStatus answer;
+    uint32_t position, writeIndex;
+    int32_t guard;
+    std::vector<std::string> log;
+  } cases[] = {
+      {"plays", nullptr, kOk, 40, 40, 0, {"position"}},
+      {"a partial frame counts whole", nullptr, kOk, 42, 44, 0, {"position"}},
+      {"guarded", [](Mixer& x, Device&) { x.tickGuard = 1; }, kOk, 40, 0, 1, {}},
+      {"not live", [](Mixer& x, Device&) { x.live = 0; }, kOk, 40, 0, 0, {}},
+      {"not playing", [](Mixer& x, Device&) { x.playing = 0; }, kOk, 40, 0, 0, {}},
+      {"no device", [](Mixer&, Device& d) { d.open = false; }, kOk, 40, 0, 0, {}},
+      {"failed query",
+       nullptr,
+       kError,
+       40,
+       0,
+       0,
+       {"position", "kill:7", "reset", "unprepare", "close", failed, "guard:1"}},
+      {"stopped while asking",  // the first step of a stop: the failure is nobody's
+       [](Mixer& x, Device& d) { d.onPosition = [&x] { x.playing = 0; }; },
+       kError,
+       40,
+       0,
+       0,
+       {"position"}},
+      {"restarted while asking",  // what a new start does: the answer is the old playback's
+       [](Mixer& x, Device& d) {
+         d.onPosition = [&x] {
+           std::lock_guard<std::mutex> hold(x.lock);
+           ++x.playSession;
+         };
+       },
+       kOk,
+       40,
+       0,
+       0,
+       {"position"}},
+      {"menu step first", [](Mixer& x, Device&) { x.menuSetup = 1; }, kOk, 40, 0, 0, {"menu"}},
+  };
   ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
   m.volume[1] = m.targetVolume[1] = 350;
-  Playing();
-  device.position = 40;
-  MixerTick(m);
-  EXPECT_EQ(m.writeIndexBytes, 40u);
-  EXPECT_EQ(ReadLe16(m.outputRing + 36), 768);
-  EXPECT_EQ(ReadLe16(m.outputRing + 40), 0);
-  device.position = 42;
-  MixerTick(m);
-  EXPECT_EQ(m.writeIndexBytes, 44u);
-  EXPECT_EQ(m.lastPlayPosBytes, 42);
-  EXPECT_EQ(m.tickGuard, 0);
-}
-
-TEST_F(Tick, DoesNothingWhileGuardedNotLiveNotPlayingOrClosed) {
-  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
-  for (int variant = 0; variant < 4; ++variant) {
-    Playing();
-    m.tickGuard = variant == 0 ? 1 : 0;
-    m.live = variant == 1 ? 0 : 1;
-    m.playing = variant == 2 ? 0 : 1;
-    device.open = variant != 3;
-    device.position = 400;
-    MixerTick(m);
-    EXPECT_EQ(m.writeIndexBytes, 0u) << variant;
-    EXPECT_EQ(m.tickGuard, variant == 0 ? 1 : 0) << variant;
-  }
-  EXPECT_EQ(std::count(device.log.begin(), device.log.end(), "position"), 0);
-}
-
-// A failed position query ends playback: the timer is killed, the device closed, and the
-// message shows with the guard still set; live flag, ring and indexes stay.
-TEST_F(Tick, FailedPositionQueryStopsAndTells) {
-  Playing();
-  m.timerId = 7;
-  device.positionStatus = DeviceStatus::kError;
-  ui.onInfo = [&](const std::string&) { EXPECT_EQ(m.tickGuard, 1); };
-  device.log.clear();
-  MixerTick(m);
-  EXPECT_EQ(timer.log, std::vector<std::string>{"kill:7"});
-  EXPECT_EQ(device.log, (std::vector<std::string>{"position", "reset", "unprepare", "close"}));
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Impossible to read the position in the wave"});
-  EXPECT_EQ(m.playing, 0);
-  EXPECT_EQ(m.live, 1);
-  EXPECT_EQ(m.tickGuard, 0);
-}
-
-// While the tick waits for the device, the GUI thread stops playback, or stops and starts it
-// again: the answer then belongs to nobody and nothing is written or reported.
-TEST_F(Tick, AnAnswerThatOutlivedItsPlaybackIsDropped) {
-  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
-  for (bool restart : {false, true}) {
-    Playing();
-    device.position = 400;
-    device.positionStatus = restart ? DeviceStatus::kOk : DeviceStatus::kError;
-    device.onPosition = [&] {
-      if (restart) {
-        std::lock_guard<std::mutex> hold(m.lock);
-        ++m.playSession;  // what a new start does
-      } else {
-        m.playing = 0;  // the first step of a stop
-      }
+  for (const auto& c : cases) {
+    Mixer& x = m;
+    x.writeIndexBytes = 0;
+    x.lastPlayPosBytes = 0;
+    x.tickGuard = 0;
+    x.menuSetup = 0;
+    x.timerId = 7;
+    x.playing = x.live = 1;
+    device.open = true;
+    device.onPosition = nullptr;
+    device.position = c.position;
+    device.positionStatus = c.answer;
+    if (c.setUp) c.setUp(x, device);
+    device.log.clear();
+    timer.alsoLog = &device.log;
+    ui.calls.clear();
+    ui.onInfo = [&](const std::string& t) {
+      device.log.push_back("info:" + t);
+      device.log.push_back("guard:" + std::to_string(x.tickGuard.load()));
     };
-    MixerTick(m);
-    EXPECT_EQ(m.writeIndexBytes, 0u) << restart;
-    EXPECT_TRUE(ui.messages.empty()) << restart;
+    ui.onCall = nullptr;
+    TimerCallback(&x);
+    for (const std::string& call : ui.calls) {
+      if (call == "menu") device.log.push_back(call);
+    }
+    EXPECT_EQ(x.writeIndexBytes, c.writeIndex) << c.what;
+    EXPECT_EQ(x.tickGuard, c.guard) << c.what;
+    EXPECT_EQ(device.log, c.log) << c.what;
   }
-}
-
-TEST_F(Tick, TheFirstCallbackAfterStartUpSetsUpTheMenuInsteadOfMixing) {
-  ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
-  Playing();
-  device.position = 400;
-  m.menuSetup = 1;
-  TimerCallback(&m);
-  EXPECT_EQ(ui.calls, std::vector<std::string>{"menu"});
-  EXPECT_EQ(m.writeIndexBytes, 0u);
-  TimerCallback(&m);
-  EXPECT_EQ(m.writeIndexBytes, 400u);
+  EXPECT_EQ(ReadLe16(m.outputRing + 36), 768);  // the frames went behind the play position
 }
 
 void* NoBlock(size_t) {
@@ -300,8 +296,7 @@ TEST_F(Engine, StartAndStopPlaybackInOrder) {
 
   device.log.clear();
   StopPlayback(m);
-  EXPECT_EQ(device.log, (std::vector<std::string>{"reset", "unprepare", "close"}));
-  EXPECT_EQ(timer.log.back(), "kill:" + std::to_string(m.timerId));
+  EXPECT_EQ(device.log, (std::vector<std::string>{"reset", "unprepare", "close", "kill:41"}));
   EXPECT_EQ(m.playing + m.live, 0);
   for (uint32_t i = 0; i < m.ringSizeBytes; i += 2) {
     ASSERT_EQ(m.outputRing[i], 0x80) << i;
