@@ -25,9 +25,18 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SINK = "mixorama_out"
-# The sink runs at the program's start-up rate, so its stream reaches the sink and the
-# recording without resampling and a loop repeats sample for sample.
-SINK_RATE = 11025
+# The sink's rate: a whole multiple of every output rate of the program, so the sound server
+# resamples its stream by a whole ratio and a loop still repeats sample for sample at the sink.
+# (At 11025 the sink dropped Wine's stream several times a second.)
+SINK_RATE = 44100
+
+
+def realtime():
+    """The command prefix that runs a process of the sound path (sound server, Wine, the
+    recorder) at a real-time priority, as audio threads run on a desktop: on a machine whose
+    cores are busy with other work, Wine's stream otherwise drops several times a second.
+    Empty when the system refuses it."""
+    return ["chrt", "-r", "10"] if succeeds("chrt", "-r", "10", "true") else []
 
 
 def _die_with_us():
@@ -79,7 +88,7 @@ def pulse(state, procs):
     os.makedirs(runtime, mode=0o700)
     env = {"XDG_RUNTIME_DIR": runtime, "PULSE_SERVER": "unix:%s/pulse/native" % runtime}
     os.environ.update(env)
-    procs.append(start(state, "pulseaudio", [
+    procs.append(start(state, "pulseaudio", realtime() + [
         "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
         "--disallow-exit", "--log-target=stderr",
         "--load=module-null-sink sink_name=%s rate=%d channels=2" % (SINK, SINK_RATE),
@@ -87,7 +96,7 @@ def pulse(state, procs):
     wait_until("PulseAudio", lambda: succeeds("pactl", "info"), 20)
     if not succeeds("pactl", "set-default-sink", SINK):
         raise RuntimeError("wine_env: cannot make %s the default sink" % SINK)
-    procs.append(start(state, "keepalive", [
+    procs.append(start(state, "keepalive", realtime() + [
         "pacat", "--playback", "--device=" + SINK, "--format=s16le", "--rate=%d" % SINK_RATE,
         "--channels=2", "--latency-msec=20", "--client-name=mixorama-keepalive", "/dev/zero"]))
     return env
@@ -115,7 +124,7 @@ def wineserver(window_manager):
     background services, which inherit its output: start them here, where no pipe is held.
     Without a window manager Wine waits 2 s for one at every window it hides (each message
     box): there, Wine is told to manage its windows itself."""
-    succeeds("wineserver", "-p", seconds=20)
+    succeeds(*realtime(), "wineserver", "-p", seconds=20)
     succeeds("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d",
              "Y" if window_manager else "N", "/f", seconds=120)
 

@@ -36,8 +36,8 @@ def VK_NUMPAD(n): return 0x60 + n         # noqa: E704
 SLOT_POINT = {1: (87, 0), 2: (0, 87), 3: (0, 262), 4: (87, 350), 5: (262, 350),
               6: (350, 262), 7: (350, 87), 8: (262, 0)}
 RED, GREEN, IDLE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
-LOOP = 22048                  # frames of the demo set's loop at the start-up rate
-RATE = wine_env.SINK_RATE
+RATE = wine_env.SINK_RATE     # of the recording: the sink's own, so nothing resamples it
+LOOP = 22048 * RATE // 11025  # the demo set's loop: 22048 frames at the start-up rate
 TIMEOUT = 30                  # seconds: generous bounds on every wait, never a pause
 
 failures = []
@@ -125,7 +125,8 @@ class Program:
                 open(os.path.join(self.dir, f), "wb").write(data)
         self.driver = Driver()
         self.driver("move", 1000, 740)  # off the frame: a window under the pointer gets a move
-        self.proc = subprocess.Popen(["wine", os.environ["MIXO_EXE"]], cwd=self.dir,
+        self.proc = subprocess.Popen(wine_env.realtime() + ["wine", os.environ["MIXO_EXE"]],
+                                     cwd=self.dir,
                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
         return self
@@ -271,23 +272,28 @@ class Program:
 
     # -- sound ----------------------------------------------------------------------------
     def record(self):
-        """Starts recording the sink, as stereo frames at the program's rate."""
+        """Starts recording the sink."""
         self.rec_path = os.path.join(self.dir, "sink.raw")
-        self.rec = subprocess.Popen(
-            ["parecord", "--raw", "--device=%s.monitor" % os.environ["MIXORAMA_SINK"],
+        self.rec = subprocess.Popen(wine_env.realtime() + [
+            "parecord", "--raw", "--device=%s.monitor" % os.environ["MIXORAMA_SINK"],
              "--rate=%d" % RATE, "--channels=2", "--format=s16le", "--latency-msec=20",
              self.rec_path], stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait(lambda: os.path.exists(self.rec_path) and os.path.getsize(self.rec_path) > 0,
              "the recording starts")
 
     def heard(self):
-        """The recording so far, without the server's dropouts: (frames, dropouts)."""
-        return sound.undrop(sound.frames(open(self.rec_path, "rb").read()), LOOP)
+        """The frames recorded so far."""
+        return sound.frames(open(self.rec_path, "rb").read())
 
     def until(self, find, what, timeout=TIMEOUT):
         """Waits until find(frames) tells something in the growing recording; returns it."""
-        return wait(lambda: [r for r in [find(self.heard()[0])] if r is not None], what,
+        return wait(lambda: [r for r in [find(self.heard())] if r is not None], what,
                     timeout)[0]
+
+    def loops(self, n, after):
+        """The recording once it holds n loops after frame after."""
+        return self.until(lambda x: x if len(x) > after + n * LOOP + sound.KEY else None,
+                          "%d loops of sound" % n)
 
 
 def run(scenario):

@@ -1,68 +1,109 @@
-"""Analysis of a recording of the sink, as a list of frames, each the sum of its left and right
-samples: exact integers, because the sink runs at the program's rate and nothing resamples.
+"""Analysis of a recording of the sink at its own rate, as a list of frames, each the sum of its
+left and right samples: exact integers, because only the sound server's whole-ratio resampler
+stands between the program and the recording, and it repeats what repeats.
 
-Times are frame indexes found in the sound itself, never clock times. The sound server drops
-Wine's stream now and then: the sink plays a run of exact zeros and the stream goes on that
-much later. undrop() finds such runs (zeros where one loop earlier there was sound) and takes
-the inserted zeros out, so that what is left is the program's output without gaps, and a loop
-can be compared with the one before it sample for sample. A late tick, which replays stale
-ring content instead of zeros, is not taken out and shows as a mismatch.
+Times are frame indexes found in the sound itself, never clock times. The sound server does not
+keep Wine's stream whole: now and then the sink plays a run of exact zeros (a dropout), loses a
+part of the stream and goes on later, and at times it skips a few frames without a gap. So a
+loop is compared with the one before it by following it: each frame must equal a frame about
+one period earlier, at a lag that changes only by such a shift, never by a ring cycle or more.
+A late tick, which replays the ring's stale content a quarter of a second old, breaks that.
 """
+import array
 import math
 
-MIN_DROPOUT = 40  # frames (3.6 ms at 11025 Hz); the server's dropouts last 8 to 20 ms
+KEY = 8        # frames that place a stretch in the loop before it
+LOST = 4410    # frames: how far from a dropout its effects reach (0.1 s at 44100 Hz)
+SLIP = 8       # frames the sound server may skip or slip in without a dropout
+DRIFT = 20000  # frames by which dropouts may have delayed a loop against the one before
+MAX_SHIFT = 5000  # frames of one shift of the lag: less than the ring's cycle (11024 frames)
+GAP = 32       # frames: a shorter run of zeros is not a dropout
+EDGE = 441     # frames: how far the resampler rings on either side of a dropout
 
 
 def frames(raw):
     """The frames of raw s16le stereo bytes, each as left + right."""
-    n = len(raw) // 4
-    v = memoryview(raw)[:n * 4].cast("h")
-    return [v[2 * i] + v[2 * i + 1] for i in range(n)]
+    v = array.array("h", raw[:len(raw) // 4 * 4])
+    return [a + b for a, b in zip(v[0::2], v[1::2])]
 
 
-def undrop(x, period):
-    """(the recording without the server's dropouts, [(index in it, zeros taken out)])."""
-    y, drops, i, n = [], [], 0, len(x)
-    while i < n:
-        if x[i] != 0:
-            y.append(x[i])
-            i += 1
-            continue
-        end = i
-        while end < n and x[end] == 0:
-            end += 1
-        run, at = end - i, len(y)
-        earlier = y[at - period:at - period + run] if at >= period else []
-        if end == n and any(earlier):
-            break  # maybe a dropout still going on: the next look will tell
-        if run >= MIN_DROPOUT and any(earlier):
-            # The zeros the program itself played there, as it did one loop earlier.
-            own = next((k for k, v in enumerate(earlier) if v != 0), run)
-            drops.append((at, run - own))
-            run = own
-        y.extend([0] * run)
+def zero_run(x, i):
+    """End of the run of zeros that starts at i."""
+    while i < len(x) and x[i] == 0:
+        i += 1
+    return i
+
+
+def dropout_runs(x, a, b):
+    """[(start, end)] of the runs of GAP or more zeros that begin in [a, b)."""
+    runs, i = [], max(a, 0)
+    while True:
+        try:
+            i = x.index(0, i, min(b, len(x)))
+        except ValueError:
+            return runs
+        end = zero_run(x, i)
+        if end - i >= GAP:
+            runs.append((i, end))
         i = end
-    return y, drops
 
 
-def onset(y, start=0):
+def follow(x, period, a, b):
+    """Follows [a, b) through the loop before it. Returns (the first frame nothing explains or
+    None, dropouts, shifts of the lag). Runs of zeros where the loop before has sound are
+    dropouts. The lag between a frame and its twin one loop earlier shifts by at most SLIP
+    frames, or near a dropout here or there by up to twice its zeros (never MAX_SHIFT): the
+    server delays what follows a dropout, loses or repeats some of it, and its resampler
+    starts again after it."""
+    keys = {}
+    for j in range(max(0, a - period - DRIFT), min(b - period + DRIFT, len(x) - KEY)):
+        keys.setdefault(tuple(x[j:j + KEY]), []).append(j)
+    runs = dropout_runs(x, a - period - DRIFT - LOST, b)
+
+    def zeros(lo, hi):
+        return sum(min(e, hi) - max(s, lo) for s, e in runs if s < hi and e > lo)
+
+    i, lag, drops, shifts, odd = a, None, 0, 0, 0
+    while i < min(b, len(x) - KEY):
+        if lag is not None and x[i] == x[i - lag]:
+            i, odd = i + 1, 0
+            continue
+        if zero_run(x, i) - i >= GAP:
+            drops += 1
+            i = zero_run(x, i)
+            continue
+        e = i - (lag or period)
+        # The first lag may have moved by every dropout of the loop before.
+        slack = zeros(i - LOST, i) + zeros(e - LOST, e + LOST) if lag else zeros(e - LOST, i)
+        near = [j for j in keys.get(tuple(x[i:i + KEY]), ()) if abs(i - j - (lag or period)) <=
+                min(SLIP + 2 * slack, MAX_SHIFT if lag else DRIFT)]
+        if near:
+            lag = i - min(near, key=lambda j: abs(i - j - (lag or period)))
+            shifts += 1
+        elif (lag and slack) or odd < SLIP:  # near a dropout, or a few frames slipped in
+            i, odd = i + 1, odd + (not slack)
+        else:
+            return i - odd, drops, shifts
+    return None, drops, shifts
+
+
+def dropouts(x, a):
+    """How many runs of GAP or more zeros follow frame a."""
+    return len(dropout_runs(x, a, len(x)))
+
+
+def onset(x, start=0):
     """First frame at or after start that is not silent, or None."""
-    return next((i for i in range(start, len(y)) if y[i] != 0), None)
+    return next((i for i in range(start, len(x)) if x[i] != 0), None)
 
 
-def first_change(y, period, start):
-    """First frame at or after start that differs from the frame one period earlier."""
-    return next((i for i in range(max(start, period), len(y)) if y[i] != y[i - period]), None)
-
-
-def mismatches(y, lag, a, b):
-    """How many frames of [a, b) differ from the frame lag earlier."""
-    return sum(1 for i in range(max(a, lag), min(b, len(y))) if y[i] != y[i - lag])
-
-
-def level(y, a, b):
-    """RMS about the mean over [a, b): a DC offset is not sound."""
-    seg = y[max(a, 0):b]
+def level(x, a, b):
+    """RMS about the mean over [a, b) without its dropouts and the resampler's ringing at
+    their edges: a DC offset is not sound."""
+    seg, i = [], max(a, 0)
+    for s, e in dropout_runs(x, a, b) + [(b + EDGE, b - EDGE)]:
+        seg += x[i:max(i, s - EDGE)]
+        i = e + EDGE
     if not seg:
         return 0.0
     mean = sum(seg) / len(seg)
