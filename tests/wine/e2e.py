@@ -224,11 +224,15 @@ class Program:
         for vk, how in steps:
             self.driver("key", vk, how)
 
-    def map_click(self, button, keypad=None):
+    def map_click(self, button, slot, colour, keypad=None):
+        """A click where the cursor is (with a keypad key held) until the slot's square shows
+        the colour: the program reads the key when it handles the click, so the key stays
+        down until then."""
         if keypad:
             self.keys((VK_NUMPAD(keypad), "down"))
         self.driver("button", button, "down")
         self.driver("button", button, "up")
+        wait(lambda: self.square(slot) == colour, "square %d turns %r" % (slot, colour))
         if keypad:
             self.keys((VK_NUMPAD(keypad), "up"))
 
@@ -250,11 +254,11 @@ class Program:
         self.keys((VK_MENU, "down"), (ord("F"), "down"), (ord("F"), "up"), (VK_MENU, "up"))
         menu = wait(lambda: self.windows("#32768"), "the Frequency menu opens")[0][0]
         left, top, right, bottom = map(int, self.driver("rect", menu)[0][:4])
-        shots = [None]
+        shots = [None, None]
 
-        def drawn():  # two grabs alike, with more than background and frame in them
+        def drawn():  # three grabs alike, with the items' black text in them
             shots.append(self.grab(left, top, right - left, bottom - top))
-            return shots[-1] == shots[-2] and len({c for r in shots[-1] for c in r}) > 4
+            return shots[-1] == shots[-2] == shots[-3] and any((0, 0, 0) in r for r in shots[-1])
 
         wait(drawn, "the menu is drawn")
         px = shots[-1]
@@ -267,8 +271,9 @@ class Program:
             bg = px[ys[len(ys) // 2]][-6]
             ink = sum(1 for y in ys for x in range(4, 18)
                       if sum(abs(a - b) for a, b in zip(px[y][x], bg)) > 150)
-            marks.append(ink >= 6)
-        return marks
+            marks.append(ink)
+        figure("ink in the check column of 11025, 22050, 44100", marks, "pixels")
+        return [ink >= 6 for ink in marks]
 
     # -- sound ----------------------------------------------------------------------------
     def record(self):

@@ -14,8 +14,7 @@ RAMP = RATE // 10  # longer than any volume ramp (350 frames at the program's ra
 def mute(p, slot, keypad=None):
     """Right click; returns where the sound changed and its level a loop before and after."""
     before = len(p.heard())  # played before the click: the click cannot have changed them
-    p.map_click("r", keypad)
-    e2e.wait(lambda: p.square(slot) == e2e.GREEN, "square %d turns green" % slot)
+    p.map_click("r", slot, e2e.GREEN, keypad)
     at = p.until(lambda x: sound.follow(x, LOOP, before, len(x))[0], "the sound changes")
     x = p.loops(1, at + RAMP)
     return at, sound.level(x, before - LOOP, before), sound.level(x, at + RAMP, at + RAMP + LOOP)

@@ -14,7 +14,7 @@ import math
 
 KEY = 8        # frames that place a stretch in the loop before it
 LOST = 4410    # frames: how far from a dropout its effects reach (0.1 s at 44100 Hz)
-SLIP = 8       # frames the sound server may skip or slip in without a dropout
+SLIP = 64      # frames the sound server may skip or slip in without a dropout (1.5 ms)
 DRIFT = 20000  # frames by which dropouts may have delayed a loop against the one before
 MAX_SHIFT = 5000  # frames of one shift of the lag: less than the ring's cycle (11024 frames)
 GAP = 32       # frames: a shorter run of zeros is not a dropout
