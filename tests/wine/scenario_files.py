@@ -69,6 +69,13 @@ def scenario():
         check(got == want + ["", "end", ""], "the saved session" + ("" if got == want + ["", "end", ""]
                                                                    else ": %r" % got))
 
+        p.command(e2e.SAVE_SETUP)
+        dialog = p.choose_file("Save Setup", "session.st")
+        check(p.answer(e2e.IDNO)[0] == "Save Setup", "the save dialog asks before it replaces")
+        p.driver("post", dialog, e2e.WM_COMMAND, e2e.IDCANCEL, 0)
+        e2e.wait(lambda: dialog not in [w[0] for w in p.windows()], "Cancel closes the dialog")
+        check(saved_lines(session) == got, "No, then Cancel, leave the file as it was")
+
         p.click(e2e.NO_WAVE(1))
         p.click(e2e.LOAD(2))
         p.choose_file("Open Wave", "CH.WAV")

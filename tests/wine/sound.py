@@ -87,11 +87,6 @@ def follow(x, period, a, b):
     return None, drops, shifts
 
 
-def dropouts(x, a):
-    """How many runs of GAP or more zeros follow frame a."""
-    return len(dropout_runs(x, a, len(x)))
-
-
 def onset(x, start=0):
     """First frame at or after start that is not silent, or None."""
     return next((i for i in range(start, len(x)) if x[i] != 0), None)

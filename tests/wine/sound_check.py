@@ -26,7 +26,7 @@ shift = 600 - 300 - 2  # where the played frames after the slip are heard: index
 failed = []
 for ok, what in [
         (sound.onset(heard) == LEAD, "the onset"),
-        (sound.dropouts(heard, LEAD) == 1, "one dropout"),
+        (len(sound.dropout_runs(heard, LEAD, len(heard))) == 1, "one dropout"),
         (sound.follow(heard, P, LEAD + P, STEP + shift)[:2] == (None, 1),
          "the loop is followed through the dropout and the slip"),
         (sound.follow(heard, P, LEAD + P, DROP + 50)[0] is None,
