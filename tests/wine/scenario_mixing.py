@@ -45,8 +45,8 @@ def scenario():
         x = p.loops(3, start)
         changed, drops, shifts = sound.follow(x, LOOP, start + 2 * LOOP, start + 3 * LOOP)
         check(sound.level(x, start + 2 * LOOP, start + 3 * LOOP) > 300, "the mix is heard")
-        check(changed is None, "the mix repeats every 22048 frames (%d dropouts, %d shifts)"
-              % (drops, shifts))
+        check(changed is None, "the mix repeats every 22048 frames (%d dropouts, %d shifts; "
+              "first frame unexplained: %s)" % (drops, shifts, changed))
         for slot in (1, 2, 3, 8):
             want = level_colour(slot)
             check(p.square(slot) == want, "square %d shows its level %r" % (slot, want))
@@ -70,7 +70,8 @@ def scenario():
                "in %.1f s" % ((len(x) - start) / RATE))
         p.close()
         p.answer(e2e.IDOK, "Quit ?")
-        check(p.exit_code() == 0, "OK ends the program with exit code 0")
+        code = p.exit_code()
+        check(code == 0, "OK ends the program with exit code 0: %r" % code)
 
 
 e2e.run(scenario)

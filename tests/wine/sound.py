@@ -16,9 +16,12 @@ KEY = 8        # frames that place a stretch in the loop before it
 LOST = 4410    # frames: how far from a dropout its effects reach (0.1 s at 44100 Hz)
 SLIP = 64      # frames the sound server may skip or slip in without a dropout (1.5 ms)
 DRIFT = 20000  # frames by which dropouts may have delayed a loop against the one before
-MAX_SHIFT = 5000  # frames of one shift of the lag: less than the ring's cycle (11024 frames)
+RING = 11024   # frames of the program's ring cycle at 44100 Hz (a quarter of a second)
+MAX_SHIFT = 5000  # frames of one shift of the lag: less than the ring's cycle
+DIP = 1000     # frames that a gap before the sound server's resampler may blur (23 ms)
 GAP = 32       # frames: a shorter run of zeros is not a dropout
 EDGE = 441     # frames: how far the resampler rings on either side of a dropout
+BLOCK = 1102   # frames of a block whose level is measured (25 ms)
 
 
 def frames(raw):
@@ -54,7 +57,9 @@ def follow(x, period, a, b):
     dropouts. The lag between a frame and its twin one loop earlier shifts by at most SLIP
     frames, or near a dropout here or there by up to twice its zeros (never MAX_SHIFT): the
     server delays what follows a dropout, loses or repeats some of it, and its resampler
-    starts again after it."""
+    starts again after it. A gap in the stream before the resampler comes out as up to
+    DIP frames that match nothing, then a lag that has moved by at most as many; unless
+    they repeat the ring's cycle before them, which is a late tick's stale sound."""
     keys = {}
     for j in range(max(0, a - period - DRIFT), min(b - period + DRIFT, len(x) - KEY)):
         keys.setdefault(tuple(x[j:j + KEY]), []).append(j)
@@ -75,13 +80,17 @@ def follow(x, period, a, b):
         e = i - (lag or period)
         # The first lag may have moved by every dropout of the loop before.
         slack = zeros(i - LOST, i) + zeros(e - LOST, e + LOST) if lag else zeros(e - LOST, i)
-        near = [j for j in keys.get(tuple(x[i:i + KEY]), ()) if abs(i - j - (lag or period)) <=
-                min(SLIP + 2 * slack, MAX_SHIFT if lag else DRIFT)]
+        key = tuple(x[i:i + KEY])
+        near = [j for j in keys.get(key, ()) if abs(i - j - (lag or period)) <=
+                min(SLIP + 2 * slack + odd, MAX_SHIFT if lag else DRIFT)]
         if near:
             lag = i - min(near, key=lambda j: abs(i - j - (lag or period)))
             shifts += 1
-        elif (lag and slack) or odd < SLIP:  # near a dropout, or a few frames slipped in
-            i, odd = i + 1, odd + (not slack)
+        elif lag and slack:
+            i += 1
+        elif odd < DIP and not (odd == 0 and any(
+                tuple(x[j:j + KEY]) == key for j in range(i - RING - SLIP, i - RING + SLIP))):
+            i, odd = i + 1, odd + 1
         else:
             return i - odd, drops, shifts
     return None, drops, shifts
@@ -93,13 +102,12 @@ def onset(x, start=0):
 
 
 def level(x, a, b):
-    """RMS about the mean over [a, b) without its dropouts and the resampler's ringing at
-    their edges: a DC offset is not sound."""
-    seg, i = [], max(a, 0)
-    for s, e in dropout_runs(x, a, b) + [(b + EDGE, b - EDGE)]:
-        seg += x[i:max(i, s - EDGE)]
-        i = e + EDGE
-    if not seg:
-        return 0.0
-    mean = sum(seg) / len(seg)
-    return math.sqrt(sum((v - mean) ** 2 for v in seg) / len(seg))
+    """The median over [a, b) of the RMS about the mean of blocks of 25 ms, leaving out the
+    blocks near a dropout: a DC offset is not sound, a dropout or a dip is not the program's."""
+    runs = dropout_runs(x, a - BLOCK - EDGE, b)
+    levels = []
+    for i in range(max(a, 0), min(b, len(x)) - BLOCK + 1, BLOCK):
+        if not any(s < i + BLOCK + EDGE and e > i - EDGE for s, e in runs):
+            mean = sum(x[i:i + BLOCK]) / BLOCK
+            levels.append(math.sqrt(sum((v - mean) ** 2 for v in x[i:i + BLOCK]) / BLOCK))
+    return sorted(levels)[len(levels) // 2] if levels else 0.0

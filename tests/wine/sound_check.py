@@ -17,7 +17,7 @@ def frame(i):
 
 
 played = [frame(i) for i in range(LEAD + 8 * P)]
-played[LATE:LATE + 2000] = played[LATE - 7000:LATE - 5000]  # a ring cycle too old
+played[LATE:LATE + 2000] = played[LATE - sound.RING:LATE - sound.RING + 2000]  # stale
 DROP, SLIP = LEAD + 2 * P + 10000, LEAD + 3 * P + 5000
 heard = played[:DROP] + [0] * 600 + played[DROP + 300:SLIP] + played[SLIP + 2:]
 shift = 600 - 300 - 2  # where the played frames after the slip are heard: index + shift
