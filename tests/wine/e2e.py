@@ -1,9 +1,6 @@
-"""Harness of the end-to-end scenarios (scenario_*.py): the real mixorama.exe under Wine, played
-by driver.exe (see its header) and heard through a recording of the null sink. check() counts
-a failure and goes on; need() stops the scenario. Paths come from the environment that ctest
-sets (MIXO_EXE, MIXO_DRIVER, MIXO_DEMO, MIXO_WORK); the Wine environment of
-scripts/wine_env.py is brought up here when the caller has not.
-"""
+"""Harness of the scenarios (scenario_*.py): the real mixorama.exe under Wine, played by
+driver.exe (see its header), heard through a recording of the null sink. Paths come from
+MIXO_EXE, MIXO_DRIVER, MIXO_DEMO and MIXO_WORK (set by ctest)."""
 import os
 import re
 import select
@@ -65,9 +62,8 @@ def wait(get, what, timeout=TIMEOUT):
 
 class Driver:
     def __init__(self):
-        self.proc = subprocess.Popen(["wine", os.environ["MIXO_DRIVER"]], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.buf = b""
+        self.proc, self.buf = subprocess.Popen(["wine", os.environ["MIXO_DRIVER"]],
+                                               stdin=subprocess.PIPE, stdout=subprocess.PIPE), b""
 
     def __call__(self, *fields):
         """The reply lines of one command, split into fields."""
@@ -127,8 +123,7 @@ class Program:
     def windows(self, cls=None):
         return [w for w in self.driver("windows") if cls in (None, w[1])]
 
-    def frame(self):
-        """(hwnd, title) of the main frame, or None."""
+    def frame(self):  # (hwnd, title) of the main frame, or None
         return next(iter(w[::2] for w in self.windows("MixoramaFrame")), None)
 
     def title(self):
@@ -256,8 +251,7 @@ class Program:
         wait(lambda: os.path.exists(self.rec_path) and os.path.getsize(self.rec_path),
              "the recording starts")
 
-    def heard(self):
-        """The frames recorded so far."""
+    def heard(self):  # the frames recorded so far
         return sound.frames(open(self.rec_path, "rb").read())
 
     def until(self, find, what):
