@@ -15,6 +15,7 @@ import argparse
 import contextlib
 import ctypes
 import fcntl
+import functools
 import os
 import shutil
 import signal
@@ -27,16 +28,15 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SINK = "mixorama_out"
 # The sink's rate: a whole multiple of every output rate of the program, so the sound server
 # resamples its stream by a whole ratio and a loop still repeats sample for sample at the sink.
-# (At 11025 the sink dropped Wine's stream several times a second.)
 SINK_RATE = 44100
 
 
+@functools.lru_cache(maxsize=None)
 def realtime():
     """The command prefix that runs a process of the sound path (sound server, Wine, the
-    recorder) at a real-time priority, as audio threads run on a desktop: on a machine whose
-    cores are busy with other work, Wine's stream otherwise drops several times a second.
-    Empty when the system refuses it."""
-    return ["chrt", "-r", "10"] if succeeds("chrt", "-r", "10", "true") else []
+    recorder) at a real-time priority, as audio threads run on a desktop, so that it keeps up
+    while the machine's cores are busy with other builds. Empty when the system refuses it."""
+    return ("chrt", "-r", "10") if succeeds("chrt", "-r", "10", "true") else ()
 
 
 def _die_with_us():
@@ -88,7 +88,7 @@ def pulse(state, procs):
     os.makedirs(runtime, mode=0o700)
     env = {"XDG_RUNTIME_DIR": runtime, "PULSE_SERVER": "unix:%s/pulse/native" % runtime}
     os.environ.update(env)
-    procs.append(start(state, "pulseaudio", realtime() + [
+    procs.append(start(state, "pulseaudio", [*realtime(),
         "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
         "--disallow-exit", "--log-target=stderr",
         "--load=module-null-sink sink_name=%s rate=%d channels=2" % (SINK, SINK_RATE),
@@ -96,7 +96,7 @@ def pulse(state, procs):
     wait_until("PulseAudio", lambda: succeeds("pactl", "info"), 20)
     if not succeeds("pactl", "set-default-sink", SINK):
         raise RuntimeError("wine_env: cannot make %s the default sink" % SINK)
-    procs.append(start(state, "keepalive", realtime() + [
+    procs.append(start(state, "keepalive", [*realtime(),
         "pacat", "--playback", "--device=" + SINK, "--format=s16le", "--rate=%d" % SINK_RATE,
         "--channels=2", "--latency-msec=20", "--client-name=mixorama-keepalive", "/dev/zero"]))
     return env

@@ -55,8 +55,8 @@ BOOL CALLBACK ListTop(HWND h, LPARAM) {
   return TRUE;
 }
 BOOL CALLBACK ListChild(HWND h, LPARAM) {
-  std::cout << Hex(h) << '\t' << Hex(GetParent(h)) << '\t' << GetDlgCtrlID(h) << '\t'
-            << Describe(h) << '\n';
+  std::cout << Hex(h) << '\t' << Hex(GetParent(h)) << '\t' << GetDlgCtrlID(h) << '\t' << Describe(h)
+            << '\n';
   return TRUE;
 }
 
@@ -103,8 +103,8 @@ std::string Run(const std::vector<std::string>& a) {
     if (!GetWindowRect(Handle(a[1]), &r) || !ClientToScreen(Handle(a[1]), &origin)) {
       return "no such window";
     }
-    std::cout << r.left << '\t' << r.top << '\t' << r.right << '\t' << r.bottom << '\t'
-              << origin.x << '\t' << origin.y << '\n';
+    std::cout << r.left << '\t' << r.top << '\t' << r.right << '\t' << r.bottom << '\t' << origin.x
+              << '\t' << origin.y << '\n';
   } else if (c == "post" && n == 4) {
     if (!PostMessageA(Handle(a[1]), Num(a[2]), Num(a[3]), Num(a[4]))) return "post failed";
   } else if (c == "settext" && n == 2) {
@@ -118,8 +118,12 @@ std::string Run(const std::vector<std::string>& a) {
     // Absolute input is scaled to 0..65535 over the screen; rounding up brings the way back
     // (value * size / 65536, truncated) to the same pixel.
     const long w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    in.mi = {(Num(a[1]) * 65536 + w - 1) / w, (Num(a[2]) * 65536 + h - 1) / h, 0,
-             MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, 0};
+    in.mi = {(Num(a[1]) * 65536 + w - 1) / w,
+             (Num(a[2]) * 65536 + h - 1) / h,
+             0,
+             MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE,
+             0,
+             0};
   } else if (c == "button" && n == 2) {
     const bool down = a[2] == "down";
     in.mi.dwFlags = a[1] == "l" ? (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP)

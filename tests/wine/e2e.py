@@ -104,7 +104,7 @@ class Program:
                 open(os.path.join(self.dir, f), "wb").write(data)
         self.driver = Driver()
         self.driver("move", 1000, 740)  # off the frame: a window under the pointer gets a move
-        self.proc = subprocess.Popen(wine_env.realtime() + ["wine", os.environ["MIXO_EXE"]],
+        self.proc = subprocess.Popen([*wine_env.realtime(), "wine", os.environ["MIXO_EXE"]],
                                      cwd=self.dir, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
@@ -244,7 +244,7 @@ class Program:
     def record(self):
         """Starts recording the sink."""
         self.rec_path = os.path.join(self.dir, "sink.raw")
-        self.rec = subprocess.Popen(wine_env.realtime() + [
+        self.rec = subprocess.Popen([*wine_env.realtime(),
             "parecord", "--raw", "--device=%s.monitor" % os.environ["MIXORAMA_SINK"],
             "--rate=%d" % RATE, "--channels=2", "--format=s16le", "--latency-msec=20",
             self.rec_path], stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -62,12 +62,13 @@ def scenario():
         want = ["MIXORAMA-SETUP 1.0", "rate = 22050"]
         for n, path in enumerate(["BD7525.WAV", "", "CP.WAV", "", "", "", "", ""], 1):
             level = 350 - int(((SPOT[0] - 87) ** 2 + SPOT[1] ** 2) ** 0.5) if n == 1 else 1
-            want += ["", ("slot%d.path = %s" % (n, path)).rstrip(), "slot%d.level = %d" % (n, level),
-                     "slot%d.locked = %d" % (n, n == 1), "slot%d.muted = %d" % (n, n == 3)]
+            want += ["", ("slot%d.path = %s" % (n, path)).rstrip(),
+                     "slot%d.level = %d" % (n, level), "slot%d.locked = %d" % (n, n == 1),
+                     "slot%d.muted = %d" % (n, n == 3)]
+        want += ["", "end", ""]
         session = os.path.join(p.dir, "session.st")
         got = saved_lines(session)
-        check(got == want + ["", "end", ""], "the saved session" + ("" if got == want + ["", "end", ""]
-                                                                   else ": %r" % got))
+        check(got == want, "the saved session" + ("" if got == want else ": %r" % got))
 
         p.command(e2e.SAVE_SETUP)
         dialog = p.choose_file("Save Setup", "session.st")
