@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of Mixorama: installs what is missing, builds natively (under sanitizers)
 # and for 32-bit Windows, runs the unit tests in both builds, the fuzzer, the thread stress
-# test, the Wine device test and the end-to-end tests of the real program under Wine, then the
-# browser edition in headless chromium.
+# test, the end-to-end scenarios of the real program under Wine, then the browser edition in
+# headless chromium.
 # Each stage is a script in scripts/stages/, run in name order; any failure stops the run.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
