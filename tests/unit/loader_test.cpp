@@ -96,15 +96,13 @@ TEST_F(Engine, EachFailedBlockHasItsMessageAndItsPeakCost) {
     fresh.ui = &ui;
     ui.messages.clear();
     const Bytes good = PcmWave(2, 16, 11025, kData);
-    MemoryWaveSource first(good.data(), good.size());
-    ASSERT_EQ(LoadWaveFromSource(fresh, first, 5), 1);
+    ASSERT_EQ(test::Load(fresh, good, 5), 1);
     fresh.peakLevel = 1000;
     fresh.allocator.allocZeroed = &FailingAlloc;
     g_requests = 0;
     g_failAt = c.failAt;
     ui.onInfo = [&](const std::string&) { EXPECT_EQ(fresh.active[5] == 0, c.oldWaveGone); };
-    MemoryWaveSource second(good.data(), good.size());
-    EXPECT_EQ(LoadWaveFromSource(fresh, second, 5), 0);
+    EXPECT_EQ(test::Load(fresh, good, 5), 0);
     EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
     EXPECT_EQ(fresh.peakLevel, c.peakAfter) << c.message;
     ui.onInfo = nullptr;
@@ -124,20 +122,17 @@ TEST_F(Engine, StartReadPositionJoinsTheLoadedChannelsInStep) {
                {-1, 36, 10, 36}};
   for (const auto& c : cases) {
     Mixer fresh;
-    Bytes big(4 * 4000, 0);
     for (int ch : {c.reference, 7}) {
-      if (ch < 0) continue;
-      const Bytes file = PcmWave(2, 16, 11025, big);
-      MemoryWaveSource src(file.data(), file.size());
-      ASSERT_EQ(LoadWaveFromSource(fresh, src, ch), 1);
+      if (ch >= 0) {
+        ASSERT_EQ(test::Load(fresh, PcmWave(2, 16, 11025, Bytes(4 * 4000)), ch), 1);
+      }
     }
     if (c.reference >= 0) fresh.readPosBytes[c.reference] = c.position;
     fresh.readPosBytes[3] = c.reference < 0 ? c.position : 123 * 4;
     fresh.readPosBytes[7] = 4 * 999;  // a higher channel is never the reference
     if (c.reference < 0) UnloadChannel(fresh, 7);
-    const Bytes file = PcmWave(2, 16, 11025, Bytes(4 * static_cast<size_t>(c.newFrames), 0));
-    MemoryWaveSource src(file.data(), file.size());
-    ASSERT_EQ(LoadWaveFromSource(fresh, src, 3), 1);
+    const Bytes file = PcmWave(2, 16, 11025, Bytes(4 * static_cast<size_t>(c.newFrames)));
+    ASSERT_EQ(test::Load(fresh, file, 3), 1);
     EXPECT_EQ(fresh.readPosBytes[3], c.expected) << c.reference << " " << c.position;
   }
 }

@@ -56,8 +56,7 @@ TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
 
   Mixer m;
   m.outputRate = rate;
-  MemoryWaveSource source(file.data(), file.size());
-  ASSERT_EQ(LoadWaveFromSource(m, source, 0), 1);
+  ASSERT_EQ(Load(m, file, 0), 1);
   const size_t length = static_cast<size_t>(m.lengthBytes[0]) / 4;
   const size_t ring = RingSizeForRate(rate) / 4;
   ASSERT_EQ(r.frames.size(), FramesByTime(rate, 1500) * 4);

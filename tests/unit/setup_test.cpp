@@ -24,35 +24,33 @@ std::string Parse(const std::string& text, SavedSetup* out = nullptr) {
 
 TEST(SetupFormat, RefusesWithOneMessageNamingTheLine) {
   const std::string head = "MIXORAMA-SETUP 1.0\nrate = 22050\n";
+  auto line = [](int n, const char* why) {
+    return "Setup file error, line " + std::to_string(n) + " : " + why;
+  };
   const std::pair<std::string, std::string> cases[] = {
       {"", "The setup file is empty"},
       {"RIFF....WAVE", "This is not a Mixorama setup file"},
       {"MIXORAMA-SETUPX 1.0\nrate = 11025\nend\n", "This is not a Mixorama setup file"},
       {"MIXORAMA-SETUP 2.0\nrate = 11025\nend\n",
        "This setup file needs a newer version of Mixorama"},
-      {"MIXORAMA-SETUP 0.9\nend\n", "Setup file error, line 1 : unknown version '0.9'"},
+      {"MIXORAMA-SETUP 0.9\nend\n", line(1, "unknown version '0.9'")},
       {head + "slot1.level = 5", "The setup file is incomplete: its end line is missing"},
       {"MIXORAMA-SETUP 1.0\nend\n", "The setup file gives no rate"},
       {"MIXORAMA-SETUP 1.0\n", "The setup file is incomplete: its end line is missing"},
-      {head + "rate = 11025\nend\n", "Setup file error, line 3 : 'rate' is given twice"},
-      {"MIXORAMA-SETUP 1.0\nrate = 8000\nend\n",
-       "Setup file error, line 2 : the rate must be 11025, 22050 or 44100"},
-      {head + "slot9.level = 5\nend\n", "Setup file error, line 3 : unknown key 'slot9.level'"},
+      {head + "rate = 11025\nend\n", line(3, "'rate' is given twice")},
+      {"MIXORAMA-SETUP 1.0\nrate = 8000\nend\n", line(2, "the rate must be 11025, 22050 or 44100")},
+      {head + "slot9.level = 5\nend\n", line(3, "unknown key 'slot9.level'")},
       {head + "slot1.level = 351\nend\n",
-       "Setup file error, line 3 : the level must be a whole number from 1 to 350"},
-      {head + "slot1.level = 0\nend\n",
-       "Setup file error, line 3 : the level must be a whole number from 1 to 350"},
-      {head + "slot2.muted = 2\nend\n", "Setup file error, line 3 : muted must be 0 or 1"},
-      {head + "Slot3.Path = a\nslot3.path = b\nend\n",
-       "Setup file error, line 4 : 'slot3.path' is given twice"},
+       line(3, "the level must be a whole number from 1 to 350")},
+      {head + "slot1.level = 0\nend\n", line(3, "the level must be a whole number from 1 to 350")},
+      {head + "slot2.muted = 2\nend\n", line(3, "muted must be 0 or 1")},
+      {head + "Slot3.Path = a\nslot3.path = b\nend\n", line(4, "'slot3.path' is given twice")},
       {head + "slot1.path = " + std::string(251, 'x') + "\nend\n",
-       "Setup file error, line 3 : the path is longer than 259 characters"},
-      {head + "no equals sign\nend\n", "Setup file error, line 3 : a line must read key = value"},
-      {head + "end\nrate = 1\n", "Setup file error, line 4 : text after the end line"},
-      {head + "slot1.path = a\x7F\nend\n",
-       "Setup file error, line 3 : the line holds a control character"},
-      {head + "slot1.path = a\x01\nend\n",
-       "Setup file error, line 3 : the line holds a control character"},
+       line(3, "the path is longer than 259 characters")},
+      {head + "no equals sign\nend\n", line(3, "a line must read key = value")},
+      {head + "end\nrate = 1\n", line(4, "text after the end line")},
+      {head + "slot1.path = a\x7F\nend\n", line(3, "the line holds a control character")},
+      {head + "slot1.path = a\x01\nend\n", line(3, "the line holds a control character")},
       {head + "slot4.locked = 1\nslot4.muted = 1\nend\n",
        "Setup file error : slot 4 cannot be both locked and muted"},
   };
@@ -61,7 +59,7 @@ TEST(SetupFormat, RefusesWithOneMessageNamingTheLine) {
   // A later minor version may add keys; the known ones are still checked.
   EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 22050\ncolour = red\nend\n"), "");
   EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 2\nend\n"),
-            "Setup file error, line 2 : the rate must be 11025, 22050 or 44100");
+            line(2, "the rate must be 11025, 22050 or 44100"));
   // Every cut before the end line is refused.
   const std::string whole = "MIXORAMA-SETUP 1.0\r\nrate = 22050\r\nslot1.path = a.wav\r\nend\r\n";
   for (size_t n = 0; n < whole.size() - 5; ++n) EXPECT_NE(Parse(whole.substr(0, n)), "") << n;

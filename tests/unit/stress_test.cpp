@@ -82,8 +82,7 @@ TEST(StressTest, TickAgainstTheGuiThread) {
       }
       StartPlayback(m);
     } else if (i % 6 < 2) {
-      MemoryWaveSource source(waves[i % 3].data(), waves[i % 3].size());
-      LoadWaveFromSource(m, source, slot);
+      Load(m, waves[i % 3], slot);
     } else if (i % 6 == 2) {
       UnloadChannel(m, slot);
     } else if (i % 6 == 3) {

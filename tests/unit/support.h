@@ -168,6 +168,12 @@ class Timer : public PlaybackTimer {
   }
 };
 
+// Loads file bytes into slot through the loader's memory path; returns its result.
+inline int Load(Mixer& m, const Bytes& file, int slot) {
+  MemoryWaveSource source(file.data(), file.size());
+  return LoadWaveFromSource(m, source, slot);
+}
+
 // A channel table wired to the stand-ins.
 struct Engine : ::testing::Test {
   Mixer m;
@@ -179,11 +185,7 @@ struct Engine : ::testing::Test {
     m.timer = &timer;
     m.ui = &ui;
   }
-  // Loads file bytes into slot through the loader's memory path; returns its result.
-  int Load(const Bytes& file, int slot) {
-    MemoryWaveSource source(file.data(), file.size());
-    return LoadWaveFromSource(m, source, slot);
-  }
+  int Load(const Bytes& file, int slot) { return test::Load(m, file, slot); }
   // A 16-bit stereo wave at the output rate whose frames are the given (left, right) values.
   int LoadFrames(const std::vector<std::pair<int16_t, int16_t>>& frames, int slot) {
     Bytes data;

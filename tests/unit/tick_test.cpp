@@ -19,12 +19,6 @@ class Tick : public Engine {
     MixOneFrame(m);
     return {static_cast<int16_t>(ReadLe16(out)), static_cast<int16_t>(ReadLe16(out + 2))};
   }
-  // Playing, live, with an open device at play position 0.
-  void Playing() {
-    device.open = true;
-    m.playing = 1;
-    m.live = 1;
-  }
 };
 
 // One frame of one or two channels; the peak level before sets the gain divisor.
@@ -85,9 +79,7 @@ TEST(BlockMixer, MatchesFrameByFrame) {
         int32_t volume, target, readPos;
       } channels[] = {{0, 12, 340, 350, 4}, {2, 4000, 200, 20, 3996}, {5, 1204, 1, 300, 0}};
       for (const auto& c : channels) {
-        const Bytes file = PcmWave(2, 16, 11025, Pattern(c.bytes, c.slot));
-        MemoryWaveSource source(file.data(), file.size());
-        ASSERT_EQ(LoadWaveFromSource(*x, source, c.slot), 1);
+        ASSERT_EQ(Load(*x, PcmWave(2, 16, 11025, Pattern(c.bytes, c.slot)), c.slot), 1);
         x->volume[c.slot] = c.volume;
         x->targetVolume[c.slot] = c.target;
         x->readPosBytes[c.slot] = c.readPos;
@@ -120,82 +112,75 @@ TEST(PlayedBytes, CountForwardModuloTheRingAsTheCountComes) {
   }
 }
 
-// One tick from a known state: what it mixed (write index after), the guard after, the
-// device calls, the timer calls and the messages.
+// One tick from a known state: the write index and the guard after it, and the device calls,
+// timer calls and messages it made. The device has played 40 bytes.
 TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
-  const DeviceStatus kOk = DeviceStatus::kOk, kError = DeviceStatus::kError;
+  using Set = std::function<void(Mixer&, Device&)>;
+  const Set partial = [](Mixer&, Device& d) { d.position = 42; };
+  const Set guarded = [](Mixer& x, Device&) { x.tickGuard = 1; };
+  const Set notLive = [](Mixer& x, Device&) { x.live = 0; };
+  const Set stopped = [](Mixer& x, Device&) { x.playing = 0; };
+  const Set closed = [](Mixer&, Device& d) { d.open = false; };
+  const Set failing = [](Mixer&, Device& d) { d.positionStatus = DeviceStatus::kError; };
+  // While the tick waits for the answer, a stop begins (the failure is nobody's), or a new
+  // playback starts (the answer is the old one's).
+  const Set stopping = [](Mixer& x, Device& d) {
+    d.positionStatus = DeviceStatus::kError;
+    d.onPosition = [&x] { x.playing = 0; };
+  };
+  const Set restarting = [](Mixer& x, Device& d) {
+    d.onPosition = [&x] {
+      std::lock_guard<std::mutex> hold(x.lock);
+      ++x.playSession;
+    };
+  };
+  const Set menu = [](Mixer& x, Device&) { x.menuSetup = 1; };
   const std::string failed = "info:Impossible to read the position in the wave";
   const struct {
     const char* what;
-    std::function<void(Mixer&, Device&)> setUp;
-    DeviceStatus answer;
-    uint32_t position, writeIndex;
+    Set setUp;
+    uint32_t writeIndex;
     int32_t guard;
     std::vector<std::string> log;
   } cases[] = {
-      {"plays", nullptr, kOk, 40, 40, 0, {"position"}},
-      {"a partial frame counts whole", nullptr, kOk, 42, 44, 0, {"position"}},
-      {"guarded", [](Mixer& x, Device&) { x.tickGuard = 1; }, kOk, 40, 0, 1, {}},
-      {"not live", [](Mixer& x, Device&) { x.live = 0; }, kOk, 40, 0, 0, {}},
-      {"not playing", [](Mixer& x, Device&) { x.playing = 0; }, kOk, 40, 0, 0, {}},
-      {"no device", [](Mixer&, Device& d) { d.open = false; }, kOk, 40, 0, 0, {}},
+      {"plays", nullptr, 40, 0, {"position"}},
+      {"a partial frame counts whole", partial, 44, 0, {"position"}},
+      {"guarded", guarded, 0, 1, {}},
+      {"not live", notLive, 0, 0, {}},
+      {"not playing", stopped, 0, 0, {}},
+      {"no device", closed, 0, 0, {}},
       {"failed query",
-       nullptr,
-       kError,
-       40,
+       failing,
        0,
        0,
        {"position", "kill:7", "reset", "unprepare", "close", failed, "guard:1"}},
-      {"stopped while asking",  // the first step of a stop: the failure is nobody's
-       [](Mixer& x, Device& d) { d.onPosition = [&x] { x.playing = 0; }; },
-       kError,
-       40,
-       0,
-       0,
-       {"position"}},
-      {"restarted while asking",  // what a new start does: the answer is the old playback's
-       [](Mixer& x, Device& d) {
-         d.onPosition = [&x] {
-           std::lock_guard<std::mutex> hold(x.lock);
-           ++x.playSession;
-         };
-       },
-       kOk,
-       40,
-       0,
-       0,
-       {"position"}},
-      {"menu step first", [](Mixer& x, Device&) { x.menuSetup = 1; }, kOk, 40, 0, 0, {"menu"}},
+      {"stopped while asking", stopping, 0, 0, {"position"}},
+      {"restarted while asking", restarting, 0, 0, {"position"}},
+      {"menu step first", menu, 0, 0, {"menu"}},
   };
   ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
   m.volume[1] = m.targetVolume[1] = 350;
+  timer.alsoLog = &device.log;
+  ui.onInfo = [&](const std::string& t) {
+    device.log.push_back("info:" + t);
+    device.log.push_back("guard:" + std::to_string(m.tickGuard.load()));
+  };
   for (const auto& c : cases) {
-    Mixer& x = m;
-    x.writeIndexBytes = 0;
-    x.lastPlayPosBytes = 0;
-    x.tickGuard = 0;
-    x.menuSetup = 0;
-    x.timerId = 7;
-    x.playing = x.live = 1;
+    m.writeIndexBytes = m.lastPlayPosBytes = 0;
+    m.tickGuard = m.menuSetup = 0;
+    m.playing = m.live = 1;
+    m.timerId = 7;
     device.open = true;
     device.onPosition = nullptr;
-    device.position = c.position;
-    device.positionStatus = c.answer;
-    if (c.setUp) c.setUp(x, device);
+    device.position = 40;
+    device.positionStatus = DeviceStatus::kOk;
+    if (c.setUp) c.setUp(m, device);
     device.log.clear();
-    timer.alsoLog = &device.log;
     ui.calls.clear();
-    ui.onInfo = [&](const std::string& t) {
-      device.log.push_back("info:" + t);
-      device.log.push_back("guard:" + std::to_string(x.tickGuard.load()));
-    };
-    ui.onCall = nullptr;
-    TimerCallback(&x);
-    for (const std::string& call : ui.calls) {
-      if (call == "menu") device.log.push_back(call);
-    }
-    EXPECT_EQ(x.writeIndexBytes, c.writeIndex) << c.what;
-    EXPECT_EQ(x.tickGuard, c.guard) << c.what;
+    TimerCallback(&m);
+    if (!ui.calls.empty() && ui.calls[0] == "menu") device.log.push_back("menu");
+    EXPECT_EQ(m.writeIndexBytes, c.writeIndex) << c.what;
+    EXPECT_EQ(m.tickGuard, c.guard) << c.what;
     EXPECT_EQ(device.log, c.log) << c.what;
   }
   EXPECT_EQ(ReadLe16(m.outputRing + 36), 768);  // the frames went behind the play position
