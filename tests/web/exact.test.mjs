@@ -1,14 +1,13 @@
-// The worklet is the device: for the same performance, what it renders in an
-// OfflineAudioContext equals mixorama-render mix byte for byte, at every output rate, and it
-// shows the same messages. The performances cross tick edges (events at multiples of 50 ms
-// and between them), click with and without slot keys, load and empty slots while playing.
-import { test, before, after } from 'node:test';
+// For the same performance the worklet in an OfflineAudioContext renders what mixorama-render
+// mix renders, byte for byte at every rate, with the same messages. The performances cross
+// tick edges, click with and without slot keys, load and empty slots while playing.
+import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync, copyFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { serve, launch, WEB } from './harness.mjs';
+import { session, WEB } from './harness.mjs';
 
 const RENDER = process.env.MIXORAMA_RENDER;
 const DEMO = ['BD7525.WAV', 'CP.WAV', 'MA.WAV', 'LT50.WAV', 'SD0010.WAV', 'CH.WAV', 'HC50.WAV'];
@@ -27,23 +26,13 @@ const PERFORMANCES = [
 700 left\n1005 move 1 1\n` },
 ];
 
-let web;
-let chromium;
-let dir;
-before(async () => {
-  web = await serve();
-  chromium = await launch();
-  dir = mkdtempSync(join(tmpdir(), 'mixorama-exact-'));
-  for (const name of DEMO) copyFileSync(join(WEB, 'demo', name), join(dir, name));
-  writeFileSync(join(dir, 'BROKEN.WAV'), BROKEN);
-});
-after(async () => {
-  await chromium?.close();
-  web?.server.close();
-  rmSync(dir, { recursive: true, force: true });
-});
+const s = session();
+const dir = mkdtempSync(join(tmpdir(), 'mixorama-exact-'));
+for (const name of DEMO) copyFileSync(join(WEB, 'demo', name), join(dir, name));
+writeFileSync(join(dir, 'BROKEN.WAV'), BROKEN);
+after(() => rmSync(dir, { recursive: true, force: true }));
 
-// The worklet's frames as 16-bit little-endian stereo, and the messages it showed.
+// The worklet's interleaved samples as floats, and the messages it showed.
 async function renderInWorklet(page, rate, p, expected) {
   const files = [...DEMO, 'BROKEN.WAV'].map((n) => [n, readFileSync(join(dir, n)).toString('base64')]);
   return page.evaluate(async ({ rate, frames, files, slots, script, expected }) => {
@@ -64,17 +53,9 @@ async function renderInWorklet(page, rate, p, expected) {
     const buffer = await ctx.startRendering();
     // State messages may trail the rendering: wait for as many messages as the renderer showed.
     while (messages.length < expected) await new Promise((ok) => setTimeout(ok, 10));
-    const out = new Int16Array(frames * 2);
-    for (let c = 0; c < 2; c++) {
-      const data = buffer.getChannelData(c);
-      for (let i = 0; i < frames; i++) out[2 * i + c] = Math.round(data[i] * 32768);
-    }
-    let bin = '';
-    const bytes = new Uint8Array(out.buffer);
-    for (let i = 0; i < bytes.length; i += 8192) bin += String.fromCharCode(...bytes.subarray(i, i + 8192));
-    return { pcm: btoa(bin), messages };
-  }, { rate, frames: Math.floor((p.ms * rate) / 1000), files, slots: p.slots, script: p.script,
-    expected });
+    const [l, r] = [0, 1].map((c) => buffer.getChannelData(c));
+    return { samples: [...l].flatMap((v, i) => [v, r[i]]), messages };
+  }, { rate, frames: Math.floor((p.ms * rate) / 1000), files, ...p, expected });
 }
 
 function renderNatively(rate, p) {
@@ -90,18 +71,17 @@ function renderNatively(rate, p) {
 
 for (const rate of [11025, 22050, 44100]) {
   test(`worklet equals mixorama-render mix at ${rate} Hz`, { timeout: 30000 }, async () => {
-    const page = await chromium.newPage();
-    await page.goto(web.url + 'map.bmp');
+    const page = await s.browser.newPage();
+    await page.goto(s.url + 'map.bmp');
     for (const p of PERFORMANCES) {
       const native = renderNatively(rate, p);
       const worklet = await renderInWorklet(page, rate, p, native.messages.length);
-      const pcm = Buffer.from(worklet.pcm, 'base64');
+      const pcm = Buffer.from(Int16Array.from(worklet.samples, (v) => Math.round(v * 32768)).buffer);
       assert.equal(pcm.length, native.pcm.length);
       assert.ok(native.pcm.some((b) => b !== 0), 'the performance is heard');
       const first = pcm.findIndex((b, i) => b !== native.pcm[i]);
       assert.equal(first, -1, `first differing byte ${first} (frame ${Math.floor(first / 4)})`);
       assert.deepEqual(worklet.messages, native.messages);
-      
     }
     await page.close();
   });

@@ -1,8 +1,8 @@
 // What every browser test needs: build/web served over HTTP on a free port (worklets load
 // only from a server) and Debian's chromium, headless, driven by playwright-core.
+import { before, after } from 'node:test';
 import { createServer } from 'node:http';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { readFileSync } from 'node:fs';
 import { extname, join, normalize } from 'node:path';
 import { chromium } from 'playwright-core';
 
@@ -11,35 +11,32 @@ export const WEB = join(ROOT, 'build/web');
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
   '.wasm': 'application/wasm', '.bmp': 'image/bmp' };
 
-export async function serve() {
-  const server = createServer((req, res) => {
-    let path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname));
-    if (path.endsWith('/')) path += 'index.html';
-    try {
-      const body = readFileSync(join(WEB, path));
-      res.writeHead(200, { 'content-type': TYPES[extname(path)] || 'application/octet-stream' });
-      res.end(body);
-    } catch {
-      res.writeHead(404).end();
-    }
-  });
-  await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
-  return { server, url: `http://127.0.0.1:${server.address().port}/` };
+function serve(req, res) {
+  let path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname));
+  if (path.endsWith('/')) path += 'index.html';
+  try {
+    const body = readFileSync(join(WEB, path));
+    res.writeHead(200, { 'content-type': TYPES[extname(path)] || 'application/octet-stream' });
+    res.end(body);
+  } catch {
+    res.writeHead(404).end();
+  }
 }
 
-// A browser context on a fresh profile; close() also removes the profile.
-export async function launch() {
-  const profile = mkdtempSync(join(tmpdir(), 'mixorama-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    acceptDownloads: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+// Starts the server and the browser before the file's tests and stops them after;
+// the returned object gets url and browser (each page on a fresh profile).
+export function session() {
+  const s = {};
+  before(async () => {
+    s.server = createServer(serve);
+    await new Promise((ok) => s.server.listen(0, '127.0.0.1', ok));
+    s.url = `http://127.0.0.1:${s.server.address().port}/`;
+    s.browser = await chromium.launch({ executablePath: '/usr/bin/chromium',
+      args: ['--disable-gpu', '--disable-quic'] }); // headless, without sandbox or sync
   });
-  context.close = async function close() {
-    await Object.getPrototypeOf(this).close.call(this);
-    rmSync(profile, { recursive: true, force: true });
-  };
-  return context;
+  after(async () => {
+    await s.browser?.close();
+    s.server?.close();
+  });
+  return s;
 }
