@@ -39,27 +39,6 @@ TEST(Quotients, RoundOnceToNearestFloatAndTruncateTheExactProduct) {
   EXPECT_EQ(TruncatedProduct(0xFFFFFFFFu, 44100.0f), 0xFFFFFFFFull * 44100u);
 }
 
-// The bytes of one frame for each input kind: 8-bit u becomes (u - 128) * 256, 16-bit keeps its
-// value high byte first, mono is copied to both sides.
-TEST(ConvertFrames, EachInputKindGivesItsBytes) {
-  const struct {
-    uint16_t channels, bits;
-    Bytes in, out;
-  } cases[] = {
-      {1, 8, {0x80}, {0, 0, 0, 0}},
-      {1, 8, {0xFF}, {0x7F, 0, 0x7F, 0}},
-      {1, 8, {0x00}, {0x80, 0, 0x80, 0}},
-      {2, 8, {0x00, 0xFF}, {0x80, 0, 0x7F, 0}},
-      {1, 16, {0x34, 0x12}, {0x12, 0x34, 0x12, 0x34}},
-      {2, 16, {0x34, 0x12, 0xCD, 0xAB}, {0x12, 0x34, 0xAB, 0xCD}},
-      {3, 0, {0x34, 0x12, 0xCD, 0xAB}, {0x12, 0x34, 0xAB, 0xCD}},  // other values: 16-bit stereo
-  };
-  for (const auto& c : cases) {
-    const Bytes out = Convert(Format(c.channels, c.bits, 11025), c.in, 11025);
-    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), c.out) << c.channels << "x" << c.bits;
-  }
-}
-
 // Which input samples the output frames come from. Input sample k holds k (16-bit) or k (8-bit).
 TEST(ConvertFrames, TheFloatSourcePositionPicksTheseInputSamples) {
   const struct {

@@ -27,20 +27,6 @@ TEST(Closeness, AtTheWorkedPositions) {
   EXPECT_EQ(ClampedCloseness(87, 350, 0), 1);  // exactly 350 pixels away
 }
 
-// Each 20 x 20 square lies inside the map against its border, centred on its slot point.
-TEST(Geometry, SquaresAreCentredOnTheirPointsAgainstTheBorder) {
-  for (int s = 0; s < kChannelCount; ++s) {
-    const MapPoint p = SlotPoint(s);
-    const SquareRect r = SlotSquare(s);
-    EXPECT_EQ(r.right - r.left, 20);
-    EXPECT_EQ(r.bottom - r.top, 20);
-    const bool topOrBottom = p.y == 0 || p.y == 350;
-    EXPECT_EQ(topOrBottom ? r.left + 10 : r.top + 10, topOrBottom ? p.x : p.y) << s;
-    EXPECT_TRUE(r.left == 0 || r.right == 350 || r.top == 0 || r.bottom == 350) << s;
-    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= 350 && r.bottom <= 350) << s;
-  }
-}
-
 TEST(Colours, LevelColourRunsFromBlueThroughGreyToYellow) {
   EXPECT_EQ(LevelColor(1), 0x00FF0000u);
   EXPECT_EQ(LevelColor(175), 0x00807F7Fu);
