@@ -1,11 +1,8 @@
 // A generic Win32 driver that plays the user of another program in the same Wine prefix: one
 // command a line on stdin, fields split by tabs, answered by tab-separated lines, then "ok" or
-// "err <reason>". Handles are hex; texts are ANSI with \xHH for control characters and \.
-//   windows                  hwnd, class, title of every visible top-level window
-//   children HWND            hwnd, parent, control id, class, text of every descendant
-//   rect HWND                window rectangle, then the client area's origin on the screen
-//   post HWND MSG WP LP      PostMessageA (C numbers); settext HWND TEXT: WM_SETTEXT, 5 s at most
-//   move X Y, button l|r down|up, key VK down|up: SendInput; grab X Y W H: RRGGBB per row
+// "err <reason>". Numbers in C notation; texts are ANSI with \xHH for control characters and \.
+// Commands: windows; children HWND; rect HWND (window rectangle, client origin); post HWND MSG
+// WP LP; settext HWND TEXT; move X Y; mouse FLAGS; key VK down|up; grab X Y W H (RRGGBB rows).
 #include <windows.h>
 
 #include <cstdio>
@@ -17,34 +14,25 @@
 
 namespace {
 
-HWND Handle(const std::string& s) {
-  return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoul(s.c_str(), nullptr, 16)));
-}
 long Num(const std::string& s) {
   return std::strtol(s.c_str(), nullptr, 0);
 }
 
-// hwnd, more, class and the text the window manager keeps: no message to a busy window.
-void Describe(HWND h, const std::string& more) {
+// Prints hwnd, [parent, id,] class and the text the window manager keeps: no message to a
+// window that may be busy.
+BOOL CALLBACK List(HWND h, LPARAM children) {
+  if (!children && !IsWindowVisible(h)) return TRUE;
   char cls[256] = {0};
   char text[2048] = {0};
   GetClassNameA(h, cls, sizeof cls);
   GetWindowTextA(h, text, sizeof text);
-  std::printf("%p\t%s%s\t", static_cast<void*>(h), more.c_str(), cls);
+  std::printf("%#x\t", reinterpret_cast<UINT_PTR>(h));
+  if (children) std::printf("%#x\t%d\t", reinterpret_cast<UINT_PTR>(GetParent(h)), GetDlgCtrlID(h));
+  std::printf("%s\t", cls);
   for (const unsigned char c : std::string(text)) {
     std::printf(c < 0x20 || c == '\\' ? "\\x%02X" : "%c", c);
   }
   std::printf("\n");
-}
-
-BOOL CALLBACK ListTop(HWND h, LPARAM) {
-  if (IsWindowVisible(h)) Describe(h, "");
-  return TRUE;
-}
-BOOL CALLBACK ListChild(HWND h, LPARAM) {
-  char more[32];
-  std::snprintf(more, sizeof more, "%p\t%d\t", static_cast<void*>(GetParent(h)), GetDlgCtrlID(h));
-  Describe(h, more);
   return TRUE;
 }
 
@@ -73,23 +61,23 @@ bool Grab(int x, int y, int w, int h) {
 std::string Run(const std::vector<std::string>& a) {
   const std::string& c = a[0];
   const size_t n = a.size() - 1;
+  const HWND hwnd = reinterpret_cast<HWND>(n ? Num(a[1]) : 0);
   INPUT in = {};
   in.type = c == "key" ? INPUT_KEYBOARD : INPUT_MOUSE;
   if (c == "windows" && n == 0) {
-    EnumWindows(ListTop, 0);
+    EnumWindows(List, 0);
   } else if (c == "children" && n == 1) {
-    EnumChildWindows(Handle(a[1]), ListChild, 0);
+    EnumChildWindows(hwnd, List, 1);
   } else if (c == "rect" && n == 1) {
     RECT r;
     POINT o = {0, 0};
-    if (!GetWindowRect(Handle(a[1]), &r) || !ClientToScreen(Handle(a[1]), &o)) return "no window";
+    if (!GetWindowRect(hwnd, &r) || !ClientToScreen(hwnd, &o)) return "no window";
     std::printf("%ld\t%ld\t%ld\t%ld\t%ld\t%ld\n", r.left, r.top, r.right, r.bottom, o.x, o.y);
   } else if (c == "post" && n == 4) {
-    if (!PostMessageA(Handle(a[1]), Num(a[2]), Num(a[3]), Num(a[4]))) return "post failed";
+    if (!PostMessageA(hwnd, Num(a[2]), Num(a[3]), Num(a[4]))) return "post failed";
   } else if (c == "settext" && n == 2) {
-    DWORD_PTR result = 0;
     const LPARAM text = reinterpret_cast<LPARAM>(a[2].c_str());
-    if (!SendMessageTimeoutA(Handle(a[1]), WM_SETTEXT, 0, text, SMTO_ABORTIFHUNG, 5000, &result)) {
+    if (!SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, text, SMTO_ABORTIFHUNG, 5000, nullptr)) {
       return "WM_SETTEXT failed";
     }
   } else if (c == "move" && n == 2) {
@@ -99,10 +87,8 @@ std::string Run(const std::vector<std::string>& a) {
     in.mi.dx = (Num(a[1]) * 65536 + w - 1) / w;
     in.mi.dy = (Num(a[2]) * 65536 + h - 1) / h;
     in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  } else if (c == "button" && n == 2) {
-    const bool down = a[2] == "down";
-    in.mi.dwFlags = a[1] == "l" ? (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP)
-                                : (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
+  } else if (c == "mouse" && n == 1) {
+    in.mi.dwFlags = Num(a[1]);
   } else if (c == "key" && n == 2) {
     in.ki.wVk = static_cast<WORD>(Num(a[1]));
     in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(in.ki.wVk, 0));
@@ -112,7 +98,7 @@ std::string Run(const std::vector<std::string>& a) {
   } else {
     return "unknown command or wrong arguments: " + c;
   }
-  const bool input = c == "move" || c == "button" || c == "key";
+  const bool input = c == "move" || c == "mouse" || c == "key";
   return input && SendInput(1, &in, sizeof in) != 1 ? "SendInput failed" : "";
 }
 

@@ -16,6 +16,7 @@ PLAY, SYNC, MAP = 189, 133, 200
 LOAD_SETUP, SAVE_SETUP, QUIT, HELP, RATE_11025, RATE_22050, RATE_44100 = range(900, 907)
 WM_CLOSE, WM_COMMAND, IDOK, IDCANCEL, IDYES, IDNO = 0x10, 0x111, 1, 2, 6, 7
 VK_RETURN, VK_ESCAPE, VK_MENU, VK_NUMPAD0 = 0x0D, 0x1B, 0x12, 0x60
+BUTTON = {"l": (2, 4), "r": (8, 16)}  # MOUSEEVENTF_LEFTDOWN, LEFTUP, RIGHTDOWN, RIGHTUP
 SLOT_POINT = {1: (87, 0), 2: (0, 87), 3: (0, 262), 4: (87, 350), 5: (262, 350),
               6: (350, 262), 7: (350, 87), 8: (262, 0)}
 RED, GREEN, IDLE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
@@ -54,8 +55,7 @@ def wait(get, what, timeout=TIMEOUT):  # polls get() until it returns something 
     return got
 
 
-class Program:
-    """mixorama.exe in MIXO_WORK/name with the demo set; replaced: file -> bytes, or None."""
+class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: file -> bytes|None
 
     def __init__(self, name, replaced=None):
         self.dir = os.path.join(os.environ["MIXO_WORK"], name)
@@ -95,7 +95,6 @@ class Program:
             lines.append([f.encode("latin-1").decode("unicode_escape") for f in line.split("\t")])
         return lines
 
-    # -- windows --------------------------------------------------------------------------
     def windows(self, cls=None):
         return [w for w in self.driver("windows") if cls in (None, w[1])]
 
@@ -105,8 +104,8 @@ class Program:
     def frame(self):  # (hwnd, title) of the main frame, or None
         return next(iter(w[::2] for w in self.windows("MixoramaFrame")), None)
 
-    def up(self, title="Mixorama Demo"):
-        wait(lambda: (self.frame() or (0, 0))[1] == title, "the frame titled %r" % title)
+    def up(self):
+        wait(lambda: (self.frame() or (0, 0))[1] == "Mixorama Demo", "the frame 'Mixorama Demo'")
 
     def controls(self):  # {id: (hwnd, text)} of the panel, the dialog with the play button
         kids = self.driver("children", wait(self.frame, "the frame")[0])
@@ -126,16 +125,11 @@ class Program:
     def command(self, item, message=WM_COMMAND):
         self.driver("post", self.frame()[0], message, item, 0)
 
-    def close(self):
-        self.command(0, WM_CLOSE)
-
     def boxes(self):  # [(hwnd, caption, text)] of the message boxes: static 0xFFFF, no edit
-        out = []
-        for hwnd, _, caption in self.windows("#32770"):
-            kids = {k[2]: k for k in self.driver("children", hwnd)}
-            if "65535" in kids and "Edit" not in [k[3] for k in kids.values()]:
-                out.append((hwnd, caption, kids["65535"][4].replace("\r\n", "\n")))
-        return out
+        dialogs = [(w[0], w[2], {k[2]: k for k in self.driver("children", w[0])})
+                   for w in self.windows("#32770")]
+        return [(h, caption, kids["65535"][4].replace("\r\n", "\n")) for h, caption, kids in dialogs
+                if "65535" in kids and "Edit" not in [k[3] for k in kids.values()]]
 
     def answer(self, button, text=None):  # to the one open box (with that text)
         box = wait(lambda: [b for b in self.boxes() if text in (None, b[2])], "a message box")
@@ -148,8 +142,7 @@ class Program:
         box = self.answer(button)
         return check(box == (caption, text), "%s: %r" % (what, box))
 
-    def choose_file(self, item, name):
-        """Confirms name in the dialog of a setup command or Load button; returns the dialog."""
+    def choose_file(self, item, name):  # confirms name in the dialog of a command or button
         title = {LOAD_SETUP: "Open Setup", SAVE_SETUP: "Save Setup"}.get(item, "Open Wave")
         (self.command if item in (LOAD_SETUP, SAVE_SETUP) else self.click)(item)
         dialog = wait(lambda: [w[0] for w in self.windows("#32770") if w[2] == title], title)[0]
@@ -160,13 +153,9 @@ class Program:
         return dialog
 
     def ends(self, what):
-        try:
-            code = self.proc.wait(timeout=TIMEOUT)
-        except subprocess.TimeoutExpired:
-            code = None
-        check(code == 0, "%s with exit code 0: %r" % (what, code))
+        wait(lambda: self.proc.poll() is not None, what)
+        check(self.proc.returncode == 0, "%s with exit code 0: %r" % (what, self.proc.returncode))
 
-    # -- mouse, keys, screen ----------------------------------------------------------------
     def map_origin(self):
         return map(int, self.driver("rect", self.controls()[MAP][0])[0][4:])
 
@@ -179,12 +168,11 @@ class Program:
             for vk in vks if how == "down" else vks[::-1]:
                 self.driver("key", vk, how)
 
-    def map_click(self, button, slot, colour, keypad=None):
-        """A click, a keypad key held until the slot's square turns colour (read at the click)."""
+    def map_click(self, button, slot, colour, keypad=None):  # keypad held until square shows
         key = [VK_NUMPAD0 + keypad] if keypad else []
         self.keys(*key, hows=["down"])
-        self.driver("button", button, "down")
-        self.driver("button", button, "up")
+        for flags in BUTTON[button]:
+            self.driver("mouse", flags)
         wait(lambda: self.square(slot) == colour, "square %d turns %r" % (slot, colour))
         self.keys(*key, hows=["up"])
 
@@ -198,8 +186,7 @@ class Program:
         return self.grab(ox + max(px - 8, 2), oy + max(py - 8, 2), 1, 1)[0][0]
 
     def rate_marks(self):
-        """Which Frequency items carry a check mark, read from the screen in the menu opened
-        with Alt+F; closed by Escape and Alt (a second Escape would end the program)."""
+        """The Frequency items' check marks, on screen; Alt, not a second Escape, ends the menu."""
         self.keys(VK_MENU, ord("F"))
         menu = wait(lambda: self.windows("#32768"), "the Frequency menu opens")[0][0]
         left, top, right, bottom = map(int, self.driver("rect", menu)[0][:4])
@@ -218,7 +205,6 @@ class Program:
         figure("ink in the check column of 11025, 22050, 44100", ink, "pixels")
         return [n >= 6 for n in ink]
 
-    # -- sound ----------------------------------------------------------------------------
     def record(self):
         self.rec_path = os.path.join(self.dir, "sink.raw")
         self.rec = subprocess.Popen([*wine_env.realtime(),
@@ -239,12 +225,8 @@ class Program:
                           "%d loops of sound" % n)
 
 
-def run(scenario):  # inside the Wine environment, brought up when needed
+def run(scenario):  # in the environment of scripts/wine_env.py, which ctest runs in
     start = time.monotonic()
-    if os.environ.get("MIXORAMA_WINE_ENV") == "1":
-        scenario()
-    else:
-        with wine_env.environment():
-            scenario()
+    scenario()
     print("%d failed, %.1f s" % (len(failures), time.monotonic() - start))
     sys.exit(1 if failures else 0)

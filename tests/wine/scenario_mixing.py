@@ -1,18 +1,13 @@
-"""Mixing the demo set by ear: silence after play until the mouse enters the map, then a loop of
-22048 frames repeated sample for sample; the squares show the levels; right clicks mute slot 1
-and, with keypad 2 held, slot 2 (each a step down in the sound); "Quit ?" Cancel keeps it."""
+"""Mixing by ear: silence until the mouse enters the map, a loop of 22048 frames repeated sample
+for sample, the squares' levels, right clicks muting slots 1 and 2, Cancel keeping the sound."""
 import e2e
 import sound
 from e2e import LOOP, RATE, check, figure
 
 SPOT = (87, 5)  # near slot 1's point: slot 1 loudest, slot 2 next
 RAMP = RATE // 10  # longer than any volume ramp (350 frames at the program's rate)
-
-
-def level_colour(slot):  # for the cursor at SPOT: f = v * 255 / 350 for v = 350 - distance
-    px, py = e2e.SLOT_POINT[slot]
-    f = max(1, 350 - int(((SPOT[0] - px) ** 2 + (SPOT[1] - py) ** 2) ** 0.5)) * 255 // 350
-    return (f, f, 255 - f)
+# Squares at SPOT: (f, f, 255 - f), f = v * 255 // 350, v = 350 - distance to the slot's point.
+SQUARES = {1: (251, 251, 4), 2: (168, 168, 87), 3: (57, 57, 198), 8: (127, 127, 128)}
 
 
 def mute(p, slot, keypad=None):  # a right click must lower the level a loop later
@@ -21,8 +16,7 @@ def mute(p, slot, keypad=None):  # a right click must lower the level a loop lat
     at = p.until(lambda x: sound.follow(x, LOOP, before, len(x))[0], "the sound changes")
     x = p.loops(1, at + RAMP)
     was, now = sound.level(x, before - LOOP, before), sound.level(x, at + RAMP, at + RAMP + LOOP)
-    check(now < 0.8 * was, "muting slot %d lowers the level at %d: %.0f -> %.0f" % (slot, at,
-                                                                                   was, now))
+    check(now < 0.8 * was, "muting slot %d lowers the level: %.0f -> %.0f" % (slot, was, now))
 
 
 def scenario():
@@ -45,14 +39,13 @@ def scenario():
         check(sound.level(x, start + 2 * LOOP, start + 3 * LOOP) > 300, "the mix is heard")
         check(changed is None, "the mix repeats every 22048 frames (%d dropouts, %d shifts; "
               "first frame unexplained: %s)" % (drops, shifts, changed))
-        for slot in (1, 2, 3, 8):
-            want = level_colour(slot)
-            check(p.square(slot) == want, "square %d shows its level %r" % (slot, want))
+        squares = {n: p.square(n) for n in SQUARES}
+        check(squares == SQUARES, "the squares show the levels: %r" % squares)
         mute(p, 1)
         mute(p, 2, keypad=2)  # slot 1 is nearer
         check(p.square(1) == e2e.GREEN, "slot 1 stays muted")
 
-        p.close()
+        p.command(0, e2e.WM_CLOSE)
         p.asks(e2e.IDCANCEL, e2e.PROGRAM_TITLE, "Quit ?", "the close box asks")
         after = len(p.heard())
         x = p.loops(1, after)
@@ -60,7 +53,7 @@ def scenario():
               sound.follow(x, LOOP, after, after + LOOP)[0] is None, "Cancel: the sound goes on")
         figure("dropouts of the sound server", len(sound.dropout_runs(x, start, len(x))),
                "in %.1f s" % ((len(x) - start) / RATE))
-        p.close()
+        p.command(0, e2e.WM_CLOSE)
         p.answer(e2e.IDOK, "Quit ?")
         p.ends("OK ends the program")
 

@@ -1,9 +1,7 @@
-"""Analysis of a recording of the sink at its own rate: one exact integer per frame, left + right.
-Times are frame indexes. The sound server's dropouts (runs of zeros), lost stretches and slips
-shift the lag between a loop and the one before it a little; a late tick replays the ring's
-stale content a ring cycle old, which no such shift explains."""
+"""Analysis of a recording of the sink at its own rate, one exact integer per frame (left + right).
+The sound server's dropouts, losses and slips shift a loop's lag a little; a late tick does not."""
 import array
-import math
+import statistics
 
 KEY = 8        # frames that place a stretch in the loop before it
 LOST = 4410    # frames: how far from a dropout its effects reach (0.1 s at 44100 Hz)
@@ -87,9 +85,7 @@ def onset(x, start=0):  # first frame at or after start that is not silent, or N
 
 def level(x, a, b):  # median over [a, b) of the RMS about the mean of blocks not near dropouts
     runs = dropout_runs(x, a - BLOCK - EDGE, b)
-    levels = []
-    for i in range(max(a, 0), min(b, len(x)) - BLOCK + 1, BLOCK):
-        if not any(s < i + BLOCK + EDGE and e > i - EDGE for s, e in runs):
-            mean = sum(x[i:i + BLOCK]) / BLOCK
-            levels.append(math.sqrt(sum((v - mean) ** 2 for v in x[i:i + BLOCK]) / BLOCK))
-    return sorted(levels)[len(levels) // 2] if levels else 0.0
+    starts = range(max(a, 0), min(b, len(x)) - BLOCK + 1, BLOCK)
+    levels = [statistics.pstdev(x[i:i + BLOCK]) for i in starts
+              if not any(s < i + BLOCK + EDGE and e > i - EDGE for s, e in runs)]
+    return statistics.median_high(levels) if levels else 0.0
