@@ -14,10 +14,6 @@
 
 namespace {
 
-long Num(const std::string& s) {
-  return std::strtol(s.c_str(), nullptr, 0);
-}
-
 // Prints hwnd, [parent, id,] class and the text the window manager keeps: no message to a
 // window that may be busy.
 BOOL CALLBACK List(HWND h, LPARAM children) {
@@ -61,7 +57,8 @@ bool Grab(int x, int y, int w, int h) {
 std::string Run(const std::vector<std::string>& a) {
   const std::string& c = a[0];
   const size_t n = a.size() - 1;
-  const HWND hwnd = reinterpret_cast<HWND>(n ? Num(a[1]) : 0);
+  const auto num = [&a](size_t i) { return std::strtol(a[i].c_str(), nullptr, 0); };
+  const HWND hwnd = reinterpret_cast<HWND>(n ? num(1) : 0);
   INPUT in = {};
   in.type = c == "key" ? INPUT_KEYBOARD : INPUT_MOUSE;
   if (c == "windows" && n == 0) {
@@ -74,27 +71,27 @@ std::string Run(const std::vector<std::string>& a) {
     if (!GetWindowRect(hwnd, &r) || !ClientToScreen(hwnd, &o)) return "no window";
     std::printf("%ld\t%ld\t%ld\t%ld\t%ld\t%ld\n", r.left, r.top, r.right, r.bottom, o.x, o.y);
   } else if (c == "post" && n == 4) {
-    if (!PostMessageA(hwnd, Num(a[2]), Num(a[3]), Num(a[4]))) return "post failed";
+    if (!PostMessageA(hwnd, num(2), num(3), num(4))) return "post failed";
   } else if (c == "settext" && n == 2) {
     const LPARAM text = reinterpret_cast<LPARAM>(a[2].c_str());
     if (!SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, text, SMTO_ABORTIFHUNG, 5000, nullptr)) {
       return "WM_SETTEXT failed";
     }
   } else if (c == "move" && n == 2) {
-    SetCursorPos(Num(a[1]), Num(a[2]));
+    SetCursorPos(num(1), num(2));
     // Absolute input is 0..65535 over the screen: rounded up, it maps back to the same pixel.
     const long w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    in.mi.dx = (Num(a[1]) * 65536 + w - 1) / w;
-    in.mi.dy = (Num(a[2]) * 65536 + h - 1) / h;
+    in.mi.dx = (num(1) * 65536 + w - 1) / w;
+    in.mi.dy = (num(2) * 65536 + h - 1) / h;
     in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   } else if (c == "mouse" && n == 1) {
-    in.mi.dwFlags = Num(a[1]);
+    in.mi.dwFlags = num(1);
   } else if (c == "key" && n == 2) {
-    in.ki.wVk = static_cast<WORD>(Num(a[1]));
+    in.ki.wVk = static_cast<WORD>(num(1));
     in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(in.ki.wVk, 0));
     in.ki.dwFlags = a[2] == "up" ? KEYEVENTF_KEYUP : 0;
   } else if (c == "grab" && n == 4) {
-    if (!Grab(Num(a[1]), Num(a[2]), Num(a[3]), Num(a[4]))) return "grab failed";
+    if (!Grab(num(1), num(2), num(3), num(4))) return "grab failed";
   } else {
     return "unknown command or wrong arguments: " + c;
   }

@@ -1,5 +1,4 @@
-"""Harness of the scenarios: the real mixorama.exe under Wine, played by driver.exe, heard
-through a recording of the null sink. Paths: MIXO_EXE, MIXO_DRIVER, MIXO_DEMO, MIXO_WORK."""
+"""The scenarios' harness: mixorama.exe under Wine, played by driver.exe, heard on the null sink."""
 import os
 import shutil
 import subprocess
@@ -34,7 +33,6 @@ def NO_WAVE(slot): return 108 + slot    # noqa: E302,E704
 def check(cond, what):
     print(("  ok    " if cond else "  FAIL  ") + what, flush=True)
     failures.extend([] if cond else [what])
-    return cond
 
 
 def need(cond, what):  # a step the scenario cannot go on without
@@ -57,15 +55,12 @@ def wait(get, what, timeout=TIMEOUT):  # polls get() until it returns something 
 
 class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: file -> bytes|None
 
-    def __init__(self, name, replaced=None):
-        self.dir = os.path.join(os.environ["MIXO_WORK"], name)
-        self.replaced, self.rec = replaced or {}, None
-
-    def __enter__(self):
+    def __init__(self, name, replaced=()):
+        self.dir, self.rec = os.path.join(os.environ["MIXO_WORK"], name), None
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         for f in STARTUP_SET:
-            data = self.replaced.get(f, open(os.path.join(os.environ["MIXO_DEMO"], f), "rb").read())
+            data = dict(replaced).get(f, open(os.environ["MIXO_DEMO"] + "/" + f, "rb").read())
             if data is not None:
                 open(os.path.join(self.dir, f), "wb").write(data)
         self.drv = subprocess.Popen(["wine", os.environ["MIXO_DRIVER"]], stdin=subprocess.PIPE,
@@ -74,16 +69,15 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
         self.proc = subprocess.Popen([*wine_env.realtime(), "wine", os.environ["MIXO_EXE"]],
                                      cwd=self.dir, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def __enter__(self):
         return self
 
     def __exit__(self, kind, exc, tb):
         if kind and kind is not AssertionError:
             check(False, "scenario raised %s: %s" % (kind.__name__, exc))
-        for proc in (self.rec, self.proc):
-            if proc:
-                proc.kill()
-        self.drv.stdin.close()
-        self.drv.wait(timeout=TIMEOUT)
+        for proc in filter(None, (self.rec, self.proc, self.drv)):
+            proc.kill()
         return kind is AssertionError  # counted in failures already
 
     def driver(self, *fields):  # the reply lines of one command, split into fields
@@ -140,7 +134,7 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
 
     def asks(self, button, caption, text, what):
         box = self.answer(button)
-        return check(box == (caption, text), "%s: %r" % (what, box))
+        check(box == (caption, text), "%s: %r" % (what, box))
 
     def choose_file(self, item, name):  # confirms name in the dialog of a command or button
         title = {LOAD_SETUP: "Open Setup", SAVE_SETUP: "Save Setup"}.get(item, "Open Wave")
@@ -156,17 +150,16 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
         wait(lambda: self.proc.poll() is not None, what)
         check(self.proc.returncode == 0, "%s with exit code 0: %r" % (what, self.proc.returncode))
 
-    def map_origin(self):
-        return map(int, self.driver("rect", self.controls()[MAP][0])[0][4:])
+    def on_screen(self, x, y):  # a point of the map
+        ox, oy = map(int, self.driver("rect", self.controls()[MAP][0])[0][4:])
+        return ox + x, oy + y
 
     def move(self, x, y):
-        ox, oy = self.map_origin()
-        self.driver("move", ox + x, oy + y)
+        self.driver("move", *self.on_screen(x, y))
 
     def keys(self, *vks, hows=("down", "up")):  # pressed in order, released in reverse
-        for how in hows:
-            for vk in vks if how == "down" else vks[::-1]:
-                self.driver("key", vk, how)
+        for how, vk in [(h, vk) for h in hows for vk in (vks if h == "down" else vks[::-1])]:
+            self.driver("key", vk, how)
 
     def map_click(self, button, slot, colour, keypad=None):  # keypad held until square shows
         key = [VK_NUMPAD0 + keypad] if keypad else []
@@ -181,9 +174,7 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
                  for k in range(0, 6 * w, 6)] for r in self.driver("grab", x, y, w, h)]
 
     def square(self, slot):  # read near its corner away from the slot's point
-        ox, oy = self.map_origin()
-        px, py = SLOT_POINT[slot]
-        return self.grab(ox + max(px - 8, 2), oy + max(py - 8, 2), 1, 1)[0][0]
+        return self.grab(*self.on_screen(*(max(v - 8, 2) for v in SLOT_POINT[slot])), 1, 1)[0][0]
 
     def rate_marks(self):
         """The Frequency items' check marks, on screen; Alt, not a second Escape, ends the menu."""
@@ -202,7 +193,6 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
         ink = [sum(1 for y in range(y0, y0 + row - 4) for x in range(4, 18)
                    if sum(abs(a - b) for a, b in zip(px[y][x], px[y0 + row // 2][-6])) > 150)
                for y0 in range(3 + 2, 3 + 3 * row, row)]
-        figure("ink in the check column of 11025, 22050, 44100", ink, "pixels")
         return [n >= 6 for n in ink]
 
     def record(self):

@@ -8,7 +8,6 @@ from e2e import LOAD, LOAD_SETUP, SAVE_SETUP, check
 QUESTION = ("All the waves will be unloaded\nbefore changing frequency.\nWarning : if the "
             "frequency is too high,\nand your computer too slow,\nMixorama may hang ! Continue ?")
 LABELS = ["BD7525.", "", "CP.", "", "", "", "", ""]
-SPOT = (100, 100)
 
 
 def saved(path):  # the bytes of a file once it exists
@@ -44,15 +43,15 @@ def scenario():
         p.choose_file(LOAD(1), "BD7525.WAV")
         p.choose_file(LOAD(3), "CP.WAV")
         e2e.wait(lambda: p.labels() == LABELS, "two waves loaded at 22050")
-        p.move(*SPOT)
+        p.move(100, 100)
         p.map_click("l", 1, e2e.RED, keypad=1)
         p.map_click("r", 3, e2e.GREEN, keypad=3)
 
         p.choose_file(SAVE_SETUP, "session")
         want = ["MIXORAMA-SETUP 1.0", "rate = 22050"]
         for n, path in enumerate(["BD7525.WAV", "", "CP.WAV", "", "", "", "", ""], 1):
-            want += ["", ("slot%d.path = %s" % (n, path)).rstrip(),  # level: 350 - distance
-                     "slot%d.level = %d" % (n, 250 if n == 1 else 1),  # from SPOT to slot 1
+            want += ["", ("slot%d.path = %s" % (n, path)).rstrip(),  # 250: 350 - the distance
+                     "slot%d.level = %d" % (n, 250 if n == 1 else 1),  # from (100, 100) to (87, 0)
                      "slot%d.locked = %d" % (n, n == 1), "slot%d.muted = %d" % (n, n == 3)]
         session = os.path.join(p.dir, "session.st")
         first = saved(session)

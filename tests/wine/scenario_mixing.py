@@ -31,7 +31,6 @@ def scenario():
         check(sound.onset(p.heard()[:entered], played) is None, "exact silence after play, for "
               "a second of recording made before the mouse entered the map")
         start = p.until(lambda x: sound.onset(x, entered), "sound once the mouse is in the map")
-        figure("frames from entering the map to sound", start - entered)
 
         # The first loop sets the running peak; from the second on the mix repeats exactly.
         x = p.loops(3, start)

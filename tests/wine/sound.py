@@ -1,6 +1,7 @@
 """Analysis of a recording of the sink at its own rate, one exact integer per frame (left + right).
 The sound server's dropouts, losses and slips shift a loop's lag a little; a late tick does not."""
 import array
+import contextlib
 import statistics
 
 KEY = 8        # frames that place a stretch in the loop before it
@@ -28,15 +29,12 @@ def zero_run(x, i):  # end of the run of zeros that starts at i
 
 def dropout_runs(x, a, b):  # [(start, end)] of the runs of GAP or more zeros begun in [a, b)
     runs, i = [], max(a, 0)
-    while True:
-        try:
+    with contextlib.suppress(ValueError):  # no zero left
+        while True:
             i = x.index(0, i, min(b, len(x)))
-        except ValueError:
-            return runs
-        end = zero_run(x, i)
-        if end - i >= GAP:
-            runs.append((i, end))
-        i = end
+            runs.append((i, zero_run(x, i)))
+            i = runs[-1][1]
+    return [(s, e) for s, e in runs if e - s >= GAP]
 
 
 def follow(x, period, a, b):
@@ -56,9 +54,8 @@ def follow(x, period, a, b):
         if lag is not None and x[i] == x[i - lag]:
             i, odd = i + 1, 0
             continue
-        if zero_run(x, i) - i >= GAP:
-            drops += 1
-            i = zero_run(x, i)
+        if (end := zero_run(x, i)) - i >= GAP:
+            i, drops = end, drops + 1
             continue
         e = i - (lag or period)
         # The first lag may have moved by every dropout of the loop before.
