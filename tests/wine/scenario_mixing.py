@@ -1,35 +1,27 @@
-"""Mixing the demo set by ear: silence after play until the mouse enters the map, then the mix
-looping every 22048 frames sample for sample; the squares show the levels; a right click near
-slot 1 mutes it and one with keypad 2 held mutes slot 2 although slot 1 is nearer (green
-squares, each a step down in the sound); the close box's "Quit ?" answered Cancel keeps the
-sound, answered OK ends the program with exit code 0."""
+"""Mixing by ear: silence until the mouse enters the map, a loop of 22048 frames repeated sample
+for sample, the squares' levels, right clicks muting slots 1 and 2, Cancel keeping the sound."""
 import e2e
 import sound
 from e2e import LOOP, RATE, check, figure
 
 SPOT = (87, 5)  # near slot 1's point: slot 1 loudest, slot 2 next
 RAMP = RATE // 10  # longer than any volume ramp (350 frames at the program's rate)
+# Squares at SPOT: (f, f, 255 - f), f = v * 255 // 350, v = 350 - distance to the slot's point.
+SQUARES = {1: (251, 251, 4), 2: (168, 168, 87), 3: (57, 57, 198), 8: (127, 127, 128)}
 
 
-def level_colour(slot):
-    """A square's colour for the cursor at SPOT: f = v * 255 / 350 for v = 350 - distance."""
-    px, py = e2e.SLOT_POINT[slot]
-    f = max(1, 350 - int(((SPOT[0] - px) ** 2 + (SPOT[1] - py) ** 2) ** 0.5)) * 255 // 350
-    return (f, f, 255 - f)
-
-
-def mute(p, slot, keypad=None):
-    """Right click; returns where the sound changed and its level a loop before and after."""
+def mute(p, slot, keypad=None):  # a right click must lower the level a loop later
     before = len(p.heard())  # played before the click: the click cannot have changed them
     p.map_click("r", slot, e2e.GREEN, keypad)
     at = p.until(lambda x: sound.follow(x, LOOP, before, len(x))[0], "the sound changes")
     x = p.loops(1, at + RAMP)
-    return at, sound.level(x, before - LOOP, before), sound.level(x, at + RAMP, at + RAMP + LOOP)
+    was, now = sound.level(x, before - LOOP, before), sound.level(x, at + RAMP, at + RAMP + LOOP)
+    check(now < 0.8 * was, "muting slot %d lowers the level: %.0f -> %.0f" % (slot, was, now))
 
 
 def scenario():
     with e2e.Program("mixing") as p:
-        e2e.wait(lambda: p.title() == "Mixorama Demo", "the program is up")
+        p.up()
         p.record()
         p.click(e2e.PLAY)
         e2e.wait(lambda: p.text(e2e.PLAY) == "Press here to cut sound", "the play button")
@@ -39,7 +31,6 @@ def scenario():
         check(sound.onset(p.heard()[:entered], played) is None, "exact silence after play, for "
               "a second of recording made before the mouse entered the map")
         start = p.until(lambda x: sound.onset(x, entered), "sound once the mouse is in the map")
-        figure("frames from entering the map to sound", start - entered)
 
         # The first loop sets the running peak; from the second on the mix repeats exactly.
         x = p.loops(3, start)
@@ -47,31 +38,23 @@ def scenario():
         check(sound.level(x, start + 2 * LOOP, start + 3 * LOOP) > 300, "the mix is heard")
         check(changed is None, "the mix repeats every 22048 frames (%d dropouts, %d shifts; "
               "first frame unexplained: %s)" % (drops, shifts, changed))
-        for slot in (1, 2, 3, 8):
-            want = level_colour(slot)
-            check(p.square(slot) == want, "square %d shows its level %r" % (slot, want))
-
-        at, was, now = mute(p, 1)
-        check(now < 0.8 * was, "muting slot 1 lowers the level at %d: %.0f -> %.0f" % (at, was,
-                                                                                       now))
-        at, was, now = mute(p, 2, keypad=2)
-        check(now < 0.8 * was, "muting slot 2 with keypad 2 lowers it again at %d: %.0f -> %.0f"
-              % (at, was, now))
+        squares = {n: p.square(n) for n in SQUARES}
+        check(squares == SQUARES, "the squares show the levels: %r" % squares)
+        mute(p, 1)
+        mute(p, 2, keypad=2)  # slot 1 is nearer
         check(p.square(1) == e2e.GREEN, "slot 1 stays muted")
 
-        p.close()
-        box = p.answer(e2e.IDCANCEL)
-        check(box == (e2e.PROGRAM_TITLE, "Quit ?"), "the close box asks %r" % (box,))
+        p.command(0, e2e.WM_CLOSE)
+        p.asks(e2e.IDCANCEL, e2e.PROGRAM_TITLE, "Quit ?", "the close box asks")
         after = len(p.heard())
         x = p.loops(1, after)
         check(sound.level(x, after, after + LOOP) > 0 and
               sound.follow(x, LOOP, after, after + LOOP)[0] is None, "Cancel: the sound goes on")
         figure("dropouts of the sound server", len(sound.dropout_runs(x, start, len(x))),
                "in %.1f s" % ((len(x) - start) / RATE))
-        p.close()
+        p.command(0, e2e.WM_CLOSE)
         p.answer(e2e.IDOK, "Quit ?")
-        code = p.exit_code()
-        check(code == 0, "OK ends the program with exit code 0: %r" % code)
+        p.ends("OK ends the program")
 
 
 e2e.run(scenario)

@@ -1,49 +1,53 @@
-"""Start-up and leaving, as built: the title, the panel's captions and the start-up set's
-labels, idle squares, the Frequency check mark on 11025, the two Help boxes; over the map,
-Enter asks "Quit ?" (Cancel keeps the program) and Escape ends it at once with exit code 0."""
+"""Start-up as built, the Help boxes, Enter and Escape over the map; then start-up with slots 1, 6
+(BD7525.WAV), 2 (CP.WAV) missing and 8 (HC50.WAV) not a wave: a box for each, in slot order."""
 import e2e
 from e2e import check
 
-CLOSING = ("To get the most recent version :\nask the Mixorama project for its latest "
-           "release.\nSuggestions are welcome.")
+CLOSING = ("To get the most recent version :\nask the Mixorama project for its latest release."
+           "\nSuggestions are welcome.")
 HELP = [
-    "Load the waves.\n(even with different frequencies)\nMove the mouse in the blue rectangle,"
-    "\nfor live mixing.\nPress the left button to lock and \nunlock the current volume of a "
-    "wave.\nPress the right button\nto mute and unmute a wave.\nIf you press  the key # before"
-    "\ndoing this, the wave # will be modified,\notherwise the nearest wave will be modified.\n"
-    + CLOSING,
+    "Load the waves.\n(even with different frequencies)\nMove the mouse in the blue rectangle,\n"
+    "for live mixing.\nPress the left button to lock and \nunlock the current volume of a wave.\n"
+    "Press the right button\nto mute and unmute a wave.\nIf you press  the key # before\ndoing "
+    "this, the wave # will be modified,\notherwise the nearest wave will be modified.\n" + CLOSING,
     "The demo program uses Mixorama as a rythm mixer,\nbut you can use it in other ways.\nThe "
     "waves can have any length,\nany sampling frequencies,\nstereo or mono.....\n" + CLOSING]
+CAPTIONS = {e2e.PLAY: "Press here to play", e2e.SYNC: "Sync", e2e.LOAD(1): "Load Wave",
+            e2e.LOAD(8): "Load Wave", e2e.NO_WAVE(1): "No Wave", e2e.NO_WAVE(8): "No Wave"}
+DAMAGED = {"BD7525.WAV": None, "CP.WAV": None, "HC50.WAV": b"not a wave file, just text" * 4}
 
 
 def scenario():
     with e2e.Program("startup") as p:
-        e2e.wait(lambda: p.title() == "Mixorama Demo", "the title reads 'Mixorama Demo'")
-        c = p.controls()
+        p.up()
         check(p.labels() == e2e.STARTUP_SET, "the labels are the start-up set: %r" % p.labels())
-        captions = [c[e2e.PLAY][1], c[e2e.SYNC][1]] + [c[e2e.LOAD(n)][1] for n in (1, 8)] + \
-            [c[e2e.NO_WAVE(n)][1] for n in (1, 8)]
-        check(captions == ["Press here to play", "Sync", "Load Wave", "Load Wave", "No Wave",
-                           "No Wave"], "the panel's captions: %r" % captions)
+        captions = {k: p.controls()[k][1] for k in CAPTIONS}
+        check(captions == CAPTIONS, "the panel's captions: %r" % captions)
         squares = [p.square(n) for n in range(1, 9)]
         check(squares == [e2e.IDLE] * 8, "the squares are idle blue: %r" % squares)
         check(p.rate_marks() == [True, False, False], "only 11025 carries the check mark")
-
         p.command(e2e.HELP)
         for text in HELP:
-            box = p.answer(e2e.IDOK)
-            check(box == ("Help", text), "a Help box as written: %r" % (box,))
+            p.asks(e2e.IDOK, "Help", text, "a Help box as written")
         check(p.boxes() == [], "two Help boxes, no third")
 
         p.move(175, 175)  # the map takes the keyboard focus
-        p.keys((e2e.VK_RETURN, "down"), (e2e.VK_RETURN, "up"))
-        box = p.answer(e2e.IDCANCEL)
-        check(box == (e2e.PROGRAM_TITLE, "Quit ?"), "Enter over the map asks: %r" % (box,))
+        p.keys(e2e.VK_RETURN)
+        p.asks(e2e.IDCANCEL, e2e.PROGRAM_TITLE, "Quit ?", "Enter over the map asks")
         check(p.proc.poll() is None and p.frame(), "Cancel keeps the program")
         p.move(170, 170)
-        p.keys((e2e.VK_ESCAPE, "down"), (e2e.VK_ESCAPE, "up"))
-        code = p.exit_code()
-        check(code == 0, "Escape over the map ends the program, no question asked: %r" % code)
+        p.keys(e2e.VK_ESCAPE)
+        p.ends("Escape over the map ends the program, no question asked,")
+
+    with e2e.Program("damaged_demo", replaced=DAMAGED) as p:
+        for want in ["Error opening file"] * 3 + ["Error reading file (1)"]:
+            p.asks(e2e.IDOK, e2e.PROGRAM_TITLE, want, "at start-up " + want)
+        p.up()
+        want = ["" if n in (1, 2, 6, 8) else e2e.STARTUP_SET[n - 1] for n in range(1, 9)]
+        check(p.labels() == want, "exactly slots 1, 2, 6 and 8 are empty: %r" % p.labels())
+        p.command(0, e2e.WM_CLOSE)
+        p.answer(e2e.IDOK, "Quit ?")
+        p.ends("the program ends")
 
 
 e2e.run(scenario)

@@ -1,16 +1,8 @@
-"""Analysis of a recording of the sink at its own rate, as a list of frames, each the sum of its
-left and right samples: exact integers, because only the sound server's whole-ratio resampler
-stands between the program and the recording, and it repeats what repeats.
-
-Times are frame indexes found in the sound itself, never clock times. The sound server does not
-keep Wine's stream whole: now and then the sink plays a run of exact zeros (a dropout), loses a
-part of the stream and goes on later, and at times it skips a few frames without a gap. So a
-loop is compared with the one before it by following it: each frame must equal a frame about
-one period earlier, at a lag that changes only by such a shift, never by a ring cycle or more.
-A late tick, which replays the ring's stale content a quarter of a second old, breaks that.
-"""
+"""Analysis of a recording of the sink at its own rate, one exact integer per frame (left + right).
+The sound server's dropouts, losses and slips shift a loop's lag a little; a late tick does not."""
 import array
-import math
+import contextlib
+import statistics
 
 KEY = 8        # frames that place a stretch in the loop before it
 LOST = 4410    # frames: how far from a dropout its effects reach (0.1 s at 44100 Hz)
@@ -24,42 +16,31 @@ EDGE = 441     # frames: how far the resampler rings on either side of a dropout
 BLOCK = 1102   # frames of a block whose level is measured (25 ms)
 
 
-def frames(raw):
-    """The frames of raw s16le stereo bytes, each as left + right."""
+def frames(raw):  # of raw s16le stereo bytes, each as left + right
     v = array.array("h", raw[:len(raw) // 4 * 4])
     return [a + b for a, b in zip(v[0::2], v[1::2])]
 
 
-def zero_run(x, i):
-    """End of the run of zeros that starts at i."""
+def zero_run(x, i):  # end of the run of zeros that starts at i
     while i < len(x) and x[i] == 0:
         i += 1
     return i
 
 
-def dropout_runs(x, a, b):
-    """[(start, end)] of the runs of GAP or more zeros that begin in [a, b)."""
+def dropout_runs(x, a, b):  # [(start, end)] of the runs of GAP or more zeros begun in [a, b)
     runs, i = [], max(a, 0)
-    while True:
-        try:
+    with contextlib.suppress(ValueError):  # no zero left
+        while True:
             i = x.index(0, i, min(b, len(x)))
-        except ValueError:
-            return runs
-        end = zero_run(x, i)
-        if end - i >= GAP:
-            runs.append((i, end))
-        i = end
+            runs.append((i, zero_run(x, i)))
+            i = runs[-1][1]
+    return [(s, e) for s, e in runs if e - s >= GAP]
 
 
 def follow(x, period, a, b):
-    """Follows [a, b) through the loop before it. Returns (the first frame nothing explains or
-    None, dropouts, shifts of the lag). Runs of zeros where the loop before has sound are
-    dropouts. The lag between a frame and its twin one loop earlier shifts by at most SLIP
-    frames, or near a dropout here or there by up to twice its zeros (never MAX_SHIFT): the
-    server delays what follows a dropout, loses or repeats some of it, and its resampler
-    starts again after it. A gap in the stream before the resampler comes out as up to
-    DIP frames that match nothing, then a lag that has moved by at most as many; unless
-    they repeat the ring's cycle before them, which is a late tick's stale sound."""
+    """Follows [a, b) through the loop before it: (first frame nothing explains or None,
+    dropouts, lag shifts). The lag shifts by at most SLIP, near a dropout by up to twice its
+    zeros; up to DIP unmatched frames may precede a shift unless they repeat the ring cycle."""
     keys = {}
     for j in range(max(0, a - period - DRIFT), min(b - period + DRIFT, len(x) - KEY)):
         keys.setdefault(tuple(x[j:j + KEY]), []).append(j)
@@ -73,9 +54,8 @@ def follow(x, period, a, b):
         if lag is not None and x[i] == x[i - lag]:
             i, odd = i + 1, 0
             continue
-        if zero_run(x, i) - i >= GAP:
-            drops += 1
-            i = zero_run(x, i)
+        if (end := zero_run(x, i)) - i >= GAP:
+            i, drops = end, drops + 1
             continue
         e = i - (lag or period)
         # The first lag may have moved by every dropout of the loop before.
@@ -96,18 +76,13 @@ def follow(x, period, a, b):
     return None, drops, shifts
 
 
-def onset(x, start=0):
-    """First frame at or after start that is not silent, or None."""
+def onset(x, start=0):  # first frame at or after start that is not silent, or None
     return next((i for i in range(start, len(x)) if x[i] != 0), None)
 
 
-def level(x, a, b):
-    """The median over [a, b) of the RMS about the mean of blocks of 25 ms, leaving out the
-    blocks near a dropout: a DC offset is not sound, a dropout or a dip is not the program's."""
+def level(x, a, b):  # median over [a, b) of the RMS about the mean of blocks not near dropouts
     runs = dropout_runs(x, a - BLOCK - EDGE, b)
-    levels = []
-    for i in range(max(a, 0), min(b, len(x)) - BLOCK + 1, BLOCK):
-        if not any(s < i + BLOCK + EDGE and e > i - EDGE for s, e in runs):
-            mean = sum(x[i:i + BLOCK]) / BLOCK
-            levels.append(math.sqrt(sum((v - mean) ** 2 for v in x[i:i + BLOCK]) / BLOCK))
-    return sorted(levels)[len(levels) // 2] if levels else 0.0
+    starts = range(max(a, 0), min(b, len(x)) - BLOCK + 1, BLOCK)
+    levels = [statistics.pstdev(x[i:i + BLOCK]) for i in starts
+              if not any(s < i + BLOCK + EDGE and e > i - EDGE for s, e in runs)]
+    return statistics.median_high(levels) if levels else 0.0
