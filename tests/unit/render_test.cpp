@@ -1,6 +1,5 @@
-// Scripted performances played by the engine on the virtual device (what mixorama-render mix
-// writes): golden digests of a busy performance at each rate, anchored by properties that a
-// wrong golden could not hide, the script's syntax and the mix command's exit codes.
+// Scripted performances on the virtual device, as mixorama-render mix plays them: golden digests
+// anchored by properties a wrong golden could not pass, and the script's syntax.
 #include "engine/wave_convert.h"
 #include "ui/render_session.h"
 #include "unit/support.h"

@@ -1,6 +1,5 @@
-// Setup files and the commands that change many slots at once: the format's refusals, its
-// exact text, paths relative to the file's folder, the round trip, the rate change and
-// putting a saved setup in force.
+// Setup files and the commands that change slots: the format's refusals, its exact text and
+// relative paths, No Wave, the rate change and putting a saved setup in force.
 #include <algorithm>
 
 #include "engine/output.h"

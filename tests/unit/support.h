@@ -1,6 +1,5 @@
-// What the unit tests share: wave files built in memory, a digest for golden outputs, and
-// recording stand-ins for the user interface, the sound device and the timer, so a test sees
-// every call the engine makes in order.
+// Wave files built in memory, a digest for golden outputs, and stand-ins for the user
+// interface, the sound device and the timer that record every call the engine makes.
 #pragma once
 
 #include <gtest/gtest.h>

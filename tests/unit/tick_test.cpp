@@ -1,6 +1,5 @@
-// The output device, the ring and the mixer tick: the engine init and its refusals, opening,
-// starting and stopping, the arithmetic of one mixed frame, the block mixer against its
-// frame-by-frame twin, the play position's wraps and the tick's races with the GUI thread.
+// The ring and the tick: one mixed frame, the block mixer against its frame-by-frame twin, the
+// play position's wraps, the tick's paths and races, the engine init, start and stop.
 #include <algorithm>
 
 #include "engine/mixer_tick.h"
