@@ -93,20 +93,15 @@ TEST(SetupFormat, WritesThisTextAndReadsItBack) {
 }
 
 TEST(SetupFormat, WavesBelowTheSetupsFolderAreStoredRelative) {
-  const struct {
-    const char* wave;
-    const char* setup;
-    const char* stored;
-  } cases[] = {
-      {"C:\\Loops\\a.wav", "C:\\Loops\\set.st", "a.wav"},
-      {"c:/loops/Sub/a.wav", "C:\\Loops\\set.st", "Sub/a.wav"},
-      {"C:\\LoopsX\\a.wav", "C:\\Loops\\set.st", "C:\\LoopsX\\a.wav"},
-      {"C:\\Loops\\..\\a.wav", "C:\\Loops\\set.st", "C:\\Loops\\..\\a.wav"},
-      {"C:\\Loops\\.\\a.wav", "C:\\Loops\\set.st", "C:\\Loops\\.\\a.wav"},
-      {"/srv/l/a.wav", "/srv/l/set.st", "a.wav"},
-      {"/srv/a.wav", "/srv/l/set.st", "/srv/a.wav"},
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Loops\\a.wav", "a.wav"},
+      {"c:/loops/Sub/a.wav", "Sub/a.wav"},
+      {"C:\\LoopsX\\a.wav", "C:\\LoopsX\\a.wav"},
+      {"C:\\Loops\\..\\a.wav", "C:\\Loops\\..\\a.wav"},
+      {"C:\\Loops\\.\\a.wav", "C:\\Loops\\.\\a.wav"},
   };
-  for (const auto& c : cases) EXPECT_EQ(PathForSetup(c.wave, c.setup), c.stored) << c.wave;
+  for (auto [wave, stored] : cases) EXPECT_EQ(PathForSetup(wave, kSetupPath), stored) << wave;
+  EXPECT_EQ(PathForSetup("/srv/l/a.wav", "/srv/l/set.st"), "a.wav");
   EXPECT_EQ(PathFromSetup("Sub/a.wav", "C:\\Loops\\set.st"), "C:\\Loops\\Sub\\a.wav");
   EXPECT_EQ(PathFromSetup("/x/a.wav", "C:\\Loops\\set.st"), "/x/a.wav");
   EXPECT_EQ(PathFromSetup("a.wav", "set.st"), "a.wav");
