@@ -55,9 +55,8 @@ TEST_P(LoaderCorpus, MessageAndSlotState) {
 
 const LoadCase kCorpus[] = {
     {"Plain", PcmWave(2, 16, 11025, kData), "", 400},
-    {"Fmt14ReadsAsSixteenBit", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 8, 14)), kDataChunk}), "", 400},
-    {"Fmt18UsesItsFirst16Bytes", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 16, 18)), kDataChunk}), "",
-     400},
+    {"Fmt14IsSixteenBit", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 8, 14)), kDataChunk}), "", 400},
+    {"Fmt18", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 16, 18)), kDataChunk}), "", 400},
     {"OddChunksArePadded",
      Cat({Chunk("JUNK", Pattern(3)),
           Riff({Chunk("LIST", Pattern(5)), kFmt, Chunk("INFO", Pattern(1)), kDataChunk})}),
@@ -88,8 +87,7 @@ const LoadCase kCorpus[] = {
 INSTANTIATE_TEST_SUITE_P(Waves, LoaderCorpus, ::testing::ValuesIn(kCorpus),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// The start read position: the lowest other loaded channel's position wrapped into the new
-// length; alone, the channel's own position, reduced.
+// The lowest other loaded channel's position, wrapped into the new length; alone, its own.
 TEST_F(Engine, StartReadPositionJoinsTheLoadedChannelsInStep) {
   const struct {
     int reference;     // -1: no other channel loaded

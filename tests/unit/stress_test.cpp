@@ -1,6 +1,5 @@
-// The tick on its own thread against a GUI thread that loads, empties, syncs, moves, stops,
-// starts and changes the rate. No ThreadSanitizer report; the table stays consistent; once
-// stopped, no tick writes into the ring. Bounded by iteration counts.
+// The tick on its own thread against the GUI thread's loads, unloads, syncs, moves, stops, starts
+// and rate changes: no race report, a consistent table, no write into a stopped ring.
 #include <atomic>
 #include <thread>
 
@@ -13,8 +12,7 @@
 namespace mixorama::test {
 namespace {
 
-// Moves on by a varying amount at each query, from just below the 32-bit wrap; now and then
-// the query fails. The engine serialises the device calls.
+// Moves on by a varying amount from just below the 32-bit wrap; now and then the query fails.
 class RunningDevice : public Device {
  public:
   DeviceStatus Position(uint32_t& bytes) override {

@@ -109,9 +109,7 @@ class Device : public OutputDevice {
   uint32_t count = 1;
   static constexpr DeviceCaps kNoAnswer{0xFFFFFFFFu, 0xFFFF};  // that device's query fails
   std::vector<DeviceCaps> caps = std::vector<DeviceCaps>(1, DeviceCaps{0xFFFFF, 2});
-  DeviceStatus openStatus = DeviceStatus::kOk;
-  DeviceStatus prepareStatus = DeviceStatus::kOk;
-  DeviceStatus writeStatus = DeviceStatus::kOk;
+  int failingStep = 0;  // 1: open, 2: prepare, 3: write answers with an error
   DeviceStatus positionStatus = DeviceStatus::kOk;
   uint32_t position = 0;
   std::function<void()> onPosition;  // what another thread does while the tick waits
@@ -129,12 +127,12 @@ class Device : public OutputDevice {
     return DeviceStatus::kOk;
   }
   DeviceStatus Open(const OutputFormat& f) override {
-    return Log("open"), format = f, open = openStatus == DeviceStatus::kOk, openStatus;
+    return Log("open"), format = f, open = failingStep != 1, Answer(1);
   }
   DeviceStatus Prepare(const LoopBuffer& b) override {
-    return Log("prepare"), buffer = b, prepareStatus;
+    return Log("prepare"), buffer = b, Answer(2);
   }
-  DeviceStatus Write() override { return Log("write"), writeStatus; }
+  DeviceStatus Write() override { return Log("write"), Answer(3); }
   DeviceStatus Position(uint32_t& bytes) override {
     Log("position");
     if (onPosition) onPosition();
@@ -148,6 +146,9 @@ class Device : public OutputDevice {
 
  private:
   void Log(const std::string& s) { log.push_back(s); }
+  DeviceStatus Answer(int step) const {
+    return failingStep == step ? DeviceStatus::kError : DeviceStatus::kOk;
+  }
 };
 
 // A timer that never fires; logs "start:PERIOD" and "kill:ID", also into alsoLog if set.
