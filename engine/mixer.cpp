@@ -11,8 +11,12 @@ const char* const kStartupSet[kChannelCount] = {
 
 namespace {
 
-void* CallocBlock(size_t bytes) { return bytes == 0 ? nullptr : std::calloc(bytes, 1); }
-void FreeBlock(void* block) { std::free(block); }
+void* CallocBlock(size_t bytes) {
+  return bytes == 0 ? nullptr : std::calloc(bytes, 1);
+}
+void FreeBlock(void* block) {
+  std::free(block);
+}
 
 }  // namespace
 
@@ -25,15 +29,24 @@ BlockAllocator DefaultBlockAllocator() {
 
 const char* DeviceStatusName(DeviceStatus status) {
   switch (status) {
-    case DeviceStatus::kOk: return "ok";
-    case DeviceStatus::kNotOpen: return "not open";
-    case DeviceStatus::kBadDeviceId: return "bad device id";
-    case DeviceStatus::kNoDriver: return "no driver";
-    case DeviceStatus::kNoMemory: return "no memory";
-    case DeviceStatus::kBadFormat: return "bad format";
-    case DeviceStatus::kStillPlaying: return "still playing";
-    case DeviceStatus::kInvalidHandle: return "invalid handle";
-    case DeviceStatus::kError: return "error";
+    case DeviceStatus::kOk:
+      return "ok";
+    case DeviceStatus::kNotOpen:
+      return "not open";
+    case DeviceStatus::kBadDeviceId:
+      return "bad device id";
+    case DeviceStatus::kNoDriver:
+      return "no driver";
+    case DeviceStatus::kNoMemory:
+      return "no memory";
+    case DeviceStatus::kBadFormat:
+      return "bad format";
+    case DeviceStatus::kStillPlaying:
+      return "still playing";
+    case DeviceStatus::kInvalidHandle:
+      return "invalid handle";
+    case DeviceStatus::kError:
+      return "error";
   }
   return "unknown";
 }

@@ -68,7 +68,7 @@ class OutputDevice {
   virtual bool IsOpen() const = 0;
 };
 
-using TimerId = uint32_t;        // 0 means no timer
+using TimerId = uint32_t;  // 0 means no timer
 using TimerCallbackFn = void (*)(void* context);
 
 // Multimedia-style timers whose callbacks run on a thread of their own.

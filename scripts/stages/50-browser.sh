@@ -10,4 +10,4 @@ cd "$ROOT/tests/web"
 npm ci --offline --no-audit --no-fund --loglevel=error >/dev/null
 RENDER="$ROOT/build/native-asan/tools/render/mixorama-render"
 [ -x "$RENDER" ] || RENDER="$ROOT/build/native/tools/render/mixorama-render"
-MIXORAMA_RENDER="$RENDER" node --test --test-reporter=spec *.test.mjs
+MIXORAMA_RENDER="$RENDER" node --test *.test.mjs
