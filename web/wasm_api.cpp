@@ -143,7 +143,12 @@ MX_EXPORT(mx_init) int32_t mx_init(int32_t rate) {
 // Loads every slot from its slot name, as the program does at start.
 MX_EXPORT(mx_load_startup) void mx_load_startup() {
   Mixer& m = g_session->mixer();
-  for (int s = 0; s < kChannelCount; ++s) LoadWaveIntoSlot(m, m.slotName[s], s);
+  // As the program's start-up: the labels then show the whole stored name ("BD7525.WAV"),
+  // unlike those of waves loaded later ("BD7525."); empty when the load failed.
+  for (int s = 0; s < kChannelCount; ++s) {
+    LoadWaveIntoSlot(m, m.slotName[s], s);
+    g_ui.labels[s] = m.slotName[s];
+  }
 }
 
 // Gives the file named by the text buffer size bytes (replacing one of that name); returns
