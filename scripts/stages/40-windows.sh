@@ -32,3 +32,5 @@ done
 step_start=$SECONDS
 ctest --test-dir "$B" --output-on-failure --timeout 300
 echo "windows tests: $((SECONDS - step_start)) s"
+# The measured figures of the scenarios (dropouts of the sound server and the like).
+grep -h "figure" "$B/Testing/Temporary/LastTest.log" || true
