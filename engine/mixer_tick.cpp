@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "engine/output.h"
+#include "engine/texts.h"
 
 namespace mixorama {
 
@@ -39,7 +40,7 @@ void FailedPositionQuery(Mixer& m) {
   m.timer->Kill(m.timerId);
   m.playing = 0;
   DeviceClose(m);
-  InfoBox(m, "Impossible to read the position in the wave");
+  InfoBox(m, Msg::kNoPosition);
 }
 
 }  // namespace

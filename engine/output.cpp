@@ -1,8 +1,7 @@
 #include "engine/output.h"
 
-#include <cstring>
-
 #include "engine/mixer_tick.h"
+#include "engine/texts.h"
 
 namespace mixorama {
 
@@ -27,19 +26,13 @@ void ReleaseOutputRing(Mixer& m) {
   m.allocator.release(old);
 }
 
-void ShowMemoryError(Mixer& m, const char* suffix) {
-  char text[64] = "Memory Error ";
-  std::strncat(text, suffix, sizeof text - std::strlen(text) - 1);
-  InfoBox(m, text);
-}
-
-int EngineInit(Mixer& m) {
+bool EngineInit(Mixer& m) {
   ReleaseOutputRing(m);
   void* ring = m.allocator.allocZeroed(m.ringSizeBytes);
   if (ring == nullptr) {
-    InfoBox(m, "Impossible to initialize Blendora");
+    InfoBox(m, Msg::kNoRing);
     m.engineReady = 0;
-    return 0;
+    return false;
   }
   {
     std::lock_guard<std::mutex> hold(m.lock);
@@ -48,9 +41,9 @@ int EngineInit(Mixer& m) {
 
   const uint32_t devices = m.device->DeviceCount();
   if (devices == 0) {
-    InfoBox(m, "Impossible to detect an audio card");
+    InfoBox(m, Msg::kNoAudioCard);
     m.engineReady = 0;
-    return 0;
+    return false;
   }
 
   // The check only decides whether to go on and whether the card is mono; the device is
@@ -65,8 +58,8 @@ int EngineInit(Mixer& m) {
     if ((caps.formats & kFormat1M08) != 0) suitable = true;
   }
   if (answered && !suitable) {
-    InfoBox(m, "The audio-card does not support the required format");
-    return 0;
+    InfoBox(m, Msg::kBadCardFormat);
+    return false;
   }
 
   OutputFormat f;
@@ -77,13 +70,13 @@ int EngineInit(Mixer& m) {
   f.blockAlign = static_cast<uint16_t>(f.channels * 16 / 8);
   f.avgBytesPerSec = f.channels * f.samplesPerSec * 16 / 8;
   m.format = f;
-  if (m.caps.channels == 1) InfoBox(m, "Well ! This is not a stereo card, ? What ?");
+  if (m.caps.channels == 1) InfoBox(m, Msg::kMonoCard);
 
   std::lock_guard<std::mutex> hold(m.lock);
   m.loopBuffer.data = m.outputRing;
   m.loopBuffer.lengthBytes = m.ringSizeBytes;
   m.loopBuffer.loops = kRingLoops;
-  return 1;
+  return true;
 }
 
 void DeviceOpen(Mixer& m) {
@@ -92,27 +85,23 @@ void DeviceOpen(Mixer& m) {
     std::lock_guard<std::mutex> hold(m.lock);
     buffer = m.loopBuffer;
   }
-  const char* failure = nullptr;
+  // The first step that fails names the message; the device is closed again before it shows.
+  Msg failure = Msg::kNone;
   {
     std::lock_guard<std::mutex> device(m.deviceLock);
     if (m.device->Open(m.format) != DeviceStatus::kOk) {
-      failure = "open";
+      failure = Msg::kOpenDriver;
     } else if (m.device->Prepare(buffer) != DeviceStatus::kOk) {
-      failure = "2";
+      failure = Msg::kPrepareFailed;
     } else if (m.device->Write() != DeviceStatus::kOk) {
-      failure = "3";
+      failure = Msg::kWriteFailed;
     }
-    if (failure != nullptr && m.device->IsOpen()) {
+    if (failure != Msg::kNone && m.device->IsOpen()) {
       m.device->Unprepare();
       m.device->Close();
     }
   }
-  if (failure == nullptr) return;
-  if (std::strcmp(failure, "open") == 0) {
-    InfoBox(m, "Impossible to open the audio-driver");
-  } else {
-    ShowMemoryError(m, failure);
-  }
+  if (failure != Msg::kNone) InfoBox(m, failure);
 }
 
 void DeviceClose(Mixer& m) {

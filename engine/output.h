@@ -13,10 +13,10 @@ inline constexpr uint32_t kRingLoops = 10000000;  // about 29 days of looping
 inline constexpr uint32_t kTickPeriodMs = 50;
 
 // Frees any ring and allocates a new zero-filled one of ringSizeBytes, checks the devices,
-// builds the output format and the loop buffer. Returns 1 on success, 0 after showing why.
+// builds the output format and the loop buffer. True on success, false after showing why.
 // Clears the engine-ready flag itself on the ring and no-device failures; the caller stores
 // the result in it.
-int EngineInit(Mixer& m);
+bool EngineInit(Mixer& m);
 
 // Opens the default device on the looping ring. On failure (already shown) no device is open.
 void DeviceOpen(Mixer& m);
@@ -34,8 +34,5 @@ void StopPlayback(Mixer& m);
 
 // Unlocks and frees the output ring, if held (before a rate change and at program end).
 void ReleaseOutputRing(Mixer& m);
-
-// Shows "Memory Error " followed by suffix in the information box.
-void ShowMemoryError(Mixer& m, const char* suffix);
 
 }  // namespace mixorama

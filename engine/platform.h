@@ -84,7 +84,7 @@ class PlaybackTimer {
   virtual void Kill(TimerId id) = 0;
 };
 
-// The three calls the engine makes into the user interface, plus the deferred menu step.
+// The calls the engine makes into the user interface, plus the deferred menu step.
 class UiSeam {
  public:
   virtual ~UiSeam() = default;
@@ -92,8 +92,12 @@ class UiSeam {
   virtual void InfoBox(const char* text) = 0;
   // Text of the slot label control (id 125 + slot). GUI thread.
   virtual void SetSlotLabel(int slot, const char* text) = 0;
-  // Redraws the slot's square on the map (and may update its target). GUI thread.
+  // Redraws the slot's square on the map; drawing never changes the mix. GUI thread.
   virtual void DrawSlotSquare(int slot) = 0;
+  // While the cursor is over the map, a loaded slot that is not muted takes its target from
+  // the cursor, as a mouse move would give it (locked slots too). GUI thread. Without a
+  // cursor there is nothing to follow.
+  virtual void FollowCursor(int /*slot*/) {}
   // Run once by the first timer callback after start-up (menu check marks). Timer thread.
   virtual void DeferredMenuStep() = 0;
 };

@@ -91,19 +91,20 @@ int PickSlotFrom(const Mixer& m, const bool keypadDown[kChannelCount], int32_t x
   return result;
 }
 
-SquareFill DrawSlotSquareRule(Mixer& m, int slot, int32_t cursorX, int32_t cursorY) {
-  ColorRef hoverColor = kIdleColor;
-  if (m.mapHover != 0 && SlotLoaded(m, slot)) {
-    const int32_t v = ClampedCloseness(cursorX, cursorY, slot);
-    hoverColor = LevelColor(v);
-    if (m.muted[slot] == 0) {
-      std::lock_guard<std::mutex> hold(m.lock);
-      m.targetVolume[slot] = v;
-    }
-  }
+void FollowCursor(Mixer& m, int slot, int32_t cursorX, int32_t cursorY) {
+  if (m.mapHover == 0 || !SlotLoaded(m, slot) || m.muted[slot] != 0) return;
+  const int32_t v = ClampedCloseness(cursorX, cursorY, slot);
+  std::lock_guard<std::mutex> hold(m.lock);
+  m.targetVolume[slot] = v;
+}
+
+SquareFill DrawSlotSquareRule(const Mixer& m, int slot, int32_t cursorX, int32_t cursorY) {
   if (m.locked[slot] != 0) return SquareFill{slot, kLockedColor};
   if (m.muted[slot] != 0) return SquareFill{slot, kMutedColor};
-  return SquareFill{slot, hoverColor};
+  if (m.mapHover != 0 && SlotLoaded(m, slot)) {
+    return SquareFill{slot, LevelColor(ClampedCloseness(cursorX, cursorY, slot))};
+  }
+  return SquareFill{slot, kIdleColor};
 }
 
 MoveResult MapMouseMove(Mixer& m, int32_t x, int32_t y) {
@@ -148,6 +149,7 @@ ClickResult MapLeftClick(Mixer& m, const bool keypadDown[kChannelCount], int32_t
   r.slot = PickSlotFrom(m, keypadDown, x, y);
   if (r.slot < 0) return r;
   ApplyLeftButton(m, r.slot);
+  FollowCursor(m, r.slot, x, y);
   r.fill = DrawSlotSquareRule(m, r.slot, x, y);
   return r;
 }
@@ -157,6 +159,7 @@ ClickResult MapRightClick(Mixer& m, const bool keypadDown[kChannelCount], int32_
   r.slot = PickSlotFrom(m, keypadDown, x, y);
   if (r.slot < 0) return r;
   ApplyRightButton(m, r.slot);
+  FollowCursor(m, r.slot, x, y);
   r.fill = DrawSlotSquareRule(m, r.slot, x, y);
   return r;
 }

@@ -1,6 +1,6 @@
 // The mixing map's rules, without any window: slot geometry, closeness, the colour rules, the
-// slot choice of a click and what a mouse move, a button press and DrawSlotSquare do to the
-// channel table. The Windows map (TLaMap) only reads the cursor and the keypad, calls these
+// slot choice of a click and what a mouse move, a button press and following the cursor do
+// to the channel table. The Windows map (TLaMap) only reads the cursor and the keypad, calls these
 // and draws what they return; the renderer calls them with its scripted cursor.
 //
 // Coordinates are the map's client pixels: origin top-left, x right, y down. The tracked
@@ -79,12 +79,15 @@ struct SquareFill {
   ColorRef color;
 };
 
-// DrawSlotSquare's rule, with the cursor at (cursorX, cursorY) in map coordinates. While the
-// map-hover flag is set and the slot is loaded, the slot's target becomes the clamped
-// closeness at the cursor unless the slot is muted (locked slots too). Returns the colour to
-// fill the square with: locked red, muted green, hovering and loaded the level colour of that
-// closeness, else idle blue. Takes Mixer::lock for the target write.
-SquareFill DrawSlotSquareRule(Mixer& m, int slot, int32_t cursorX, int32_t cursorY);
+// The "follow the cursor" step, with the cursor at (cursorX, cursorY) in map coordinates:
+// while the map-hover flag is set and the slot is loaded and not muted (locked slots too), the
+// slot's target becomes the clamped closeness at the cursor. Takes Mixer::lock for the write.
+void FollowCursor(Mixer& m, int slot, int32_t cursorX, int32_t cursorY);
+
+// DrawSlotSquare's colour, with the cursor at (cursorX, cursorY): locked red, muted green,
+// hovering and loaded the level colour of the clamped closeness at the cursor, else idle
+// blue. Changes nothing.
+SquareFill DrawSlotSquareRule(const Mixer& m, int slot, int32_t cursorX, int32_t cursorY);
 
 // What the window must do after a mouse move, in this order: take the capture and focus the
 // map (takeCapture), then release the capture (releaseCapture) and repaint the whole map
@@ -119,7 +122,7 @@ struct ClickResult {
 };
 
 // A whole button press with the cursor at (x, y): PickSlotFrom, the button's flag steps,
-// then DrawSlotSquareRule at the same cursor position.
+// then FollowCursor and DrawSlotSquareRule at the same cursor position.
 ClickResult MapLeftClick(Mixer& m, const bool keypadDown[kChannelCount], int32_t x, int32_t y);
 ClickResult MapRightClick(Mixer& m, const bool keypadDown[kChannelCount], int32_t x, int32_t y);
 

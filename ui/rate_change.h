@@ -22,16 +22,16 @@ class RateChangeUi {
 };
 
 // What the Frequency command does after a Yes: stop playback, play caption, release the ring,
-// empty every slot (volume 1, flags clear, square redrawn, label emptied), store rate and its
-// ring size, run the engine init into the engine-ready flag, update the check marks. The slot
-// names are kept. rate is 11025, 22050 or 44100; it is applied even when it is in force.
+// empty every slot (EmptySlot), store rate and its ring size, run the engine init into the
+// engine-ready flag, update the check marks. rate is 11025, 22050 or 44100; it is applied even
+// when it is in force.
 void ApplyOutputRate(Mixer& m, int32_t rate, RateChangeUi& panel);
 
 // Puts a parsed setup in force without asking anything: the rate as ApplyOutputRate does
 // when it differs from the one in force; then for every slot, in order, either the No Wave
 // steps (no path) or a load of its wave (the loader reports a wave that fails, and that slot
-// ends empty) followed by its lock and mute, a redrawn square and its level (the level is set
-// last, so it holds even when drawing takes targets from the cursor). Playback is left as it was:
+// ends empty) followed by its lock, mute and level and a redrawn square (the saved level
+// replaces the target the load took from the cursor). Playback is left as it was:
 // running on if the rate stayed, started again after a rate change if it was on before.
 void ApplySetup(Mixer& m, const SavedSetup& setup, RateChangeUi& panel);
 

@@ -10,10 +10,9 @@
 #include "engine/mixer.h"
 #include "engine/mixer_tick.h"
 #include "engine/output.h"
+#include "engine/slot.h"
 #include "engine/virtual_device.h"
-#include "engine/wave_loader.h"
 #include "ui/map_rules.h"
-#include "ui/panel_commands.h"
 
 namespace mixorama {
 
@@ -22,7 +21,7 @@ namespace {
 constexpr int64_t kTickMs = kTickPeriodMs;
 
 // The user interface as the renderer sees it: messages go to the sink, labels are not
-// shown, DrawSlotSquare applies the map's rule at the scripted cursor.
+// shown, squares are not drawn; slots follow the scripted cursor.
 class RenderUi : public UiSeam {
  public:
   explicit RenderUi(const MessageSink& messages) : messages_(messages) {}
@@ -31,7 +30,10 @@ class RenderUi : public UiSeam {
     if (messages_) messages_(text);
   }
   void SetSlotLabel(int /*slot*/, const char* /*text*/) override {}
-  void DrawSlotSquare(int slot) override { DrawSlotSquareRule(*mixer, slot, cursor.x, cursor.y); }
+  void DrawSlotSquare(int /*slot*/) override {}
+  void FollowCursor(int slot) override {
+    ::mixorama::FollowCursor(*mixer, slot, cursor.x, cursor.y);
+  }
   void DeferredMenuStep() override {}
 
   ScriptCursor cursor;
@@ -177,13 +179,13 @@ MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e
       break;
     }
     case ScriptVerb::kSync:
-      SyncCommand(m);
+      Sync(m);
       break;
     case ScriptVerb::kLoad:
       LoadWaveIntoSlot(m, e.path.c_str(), e.slot);
       break;
     case ScriptVerb::kUnload:
-      NoWaveCommand(m, e.slot);
+      EmptySlot(m, e.slot);
       break;
   }
   return drawing;

@@ -14,6 +14,7 @@
 
 #include "engine/mixer.h"
 #include "engine/output.h"
+#include "engine/slot.h"
 #include "engine/wave_loader.h"
 #include "ui/map_rules.h"
 #include "ui/rate_change.h"
@@ -45,6 +46,9 @@ class PageUi : public UiSeam {
   void DrawSlotSquare(int slot) override {
     squares[slot] = DrawSlotSquareRule(*mixer, slot, cursor.x, cursor.y).color;
     changed = true;
+  }
+  void FollowCursor(int slot) override {
+    ::mixorama::FollowCursor(*mixer, slot, cursor.x, cursor.y);
   }
   void DeferredMenuStep() override {}
 

@@ -1,5 +1,5 @@
 // The mixing map's rules without a window: closeness, colours, the slot a click acts on, what
-// a mouse move, each button and DrawSlotSquare do to targets, locks, mutes and the flags.
+// a mouse move, each button and following the cursor do to targets, locks, mutes and the flags.
 #include "ui/map_rules.h"
 #include "unit/support.h"
 
@@ -115,21 +115,25 @@ TEST_F(Map, ButtonsLockMuteAndFreeTheChosenSlot) {
   }
 }
 
-// Drawing takes the target from the cursor while hovering (locked too, muted never).
-TEST_F(Map, DrawingAndPaintingColours) {
+// Following the cursor sets targets while hovering (locked too, muted and empty never);
+// drawing only chooses colours.
+TEST_F(Map, FollowingTheCursorAndColours) {
   LoadSlots({0, 1});
   m.targetVolume[0] = m.targetVolume[6] = 175;
   m.targetVolume[1] = 1;
   m.muted[1] = 1;
-  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kIdleColor);  // not hovering
-  EXPECT_EQ(m.targetVolume[0], 175);
+  FollowCursor(m, 0, 87, 0);  // not hovering
+  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kIdleColor);
   m.mapHover = 1;
+  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 10).color, LevelColor(340));
+  EXPECT_EQ(m.targetVolume[0], 175);
   m.locked[0] = 1;
   const ColorRef colours[] = {DrawSlotSquareRule(m, 0, 87, 0).color,
                               DrawSlotSquareRule(m, 1, 0, 87).color,
                               DrawSlotSquareRule(m, 6, 350, 87).color};  // 6: empty
   EXPECT_EQ(std::vector<ColorRef>(colours, colours + 3),
             std::vector<ColorRef>({kLockedColor, kMutedColor, kIdleColor}));
+  for (int slot : {0, 1, 6}) FollowCursor(m, slot, 87, 0);
   EXPECT_EQ(std::vector<int32_t>({m.targetVolume[0], m.targetVolume[1], m.targetVolume[6]}),
             std::vector<int32_t>({350, 1, 175}));
   EXPECT_EQ(PaintColor(m, 6), LevelColor(175));

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "engine/output.h"
-#include "ui/panel_commands.h"
 #include "ui/rate_change.h"
 #include "ui/setup_file.h"
 #include "unit/support.h"
@@ -130,8 +129,8 @@ TEST_F(Panel, NoWaveEmptiesTheSlotInOrder) {
     EXPECT_EQ(m.sampleMemory[3], nullptr);
     EXPECT_TRUE(call[0] != 's' || m.volume[3] + m.locked[3] + m.muted[3] == 1);
   };
-  NoWaveCommand(m, 3);
-  NoWaveCommand(m, 3);
+  EmptySlot(m, 3);
+  EmptySlot(m, 3);
   EXPECT_EQ(ui.calls, (std::vector<std::string>{"label:3:", "square:3", "label:3:", "square:3"}));
   EXPECT_EQ(m.volume[3] + m.locked[3] + m.active[3], 1);
   EXPECT_STREQ(m.slotName[3], "");
@@ -148,8 +147,8 @@ TEST_F(Panel, RateChangeEmptiesEverySlotAndStartsAgainAtTheNewRate) {
   EXPECT_EQ(std::vector<int64_t>({m.ringSizeBytes, m.format.samplesPerSec, m.engineReady}),
             std::vector<int64_t>({44100, 44100, 1}));
   EXPECT_EQ(panel, (std::vector<std::string>{"Press here to play", "checks"}));
-  ASSERT_EQ(ui.calls.size(), 16u);  // a square and an empty label for each slot
-  EXPECT_EQ(ui.calls[4] + ui.calls[5], "square:2label:2:");
+  ASSERT_EQ(ui.calls.size(), 16u);  // an empty label and a square for each slot
+  EXPECT_EQ(ui.calls[4] + ui.calls[5], "label:2:square:2");
 }
 
 // Waves, levels, locks and mutes restored; playback goes on, restarted after a rate change.

@@ -13,6 +13,9 @@
 #include "engine/byte_reader.h"
 #include "engine/mixer.h"
 #include "engine/platform.h"
+#include "engine/slot.h"
+#include "engine/texts.h"
+#include "engine/wave_chunks.h"
 #include "engine/wave_loader.h"
 
 namespace mixorama::test {

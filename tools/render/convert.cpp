@@ -8,7 +8,7 @@
 
 #include "engine/byte_reader.h"
 #include "engine/mixer.h"
-#include "engine/wave_loader.h"
+#include "engine/slot.h"
 #include "tools/render/commands.h"
 
 namespace {

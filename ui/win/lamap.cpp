@@ -86,6 +86,12 @@ int TLaMap::PickSlot() {
   return PickSlotFrom(g_mixer, keypadDown, p.x, p.y);
 }
 
+void TLaMap::FollowCursor(int slot) {
+  if (window_ == nullptr) return;
+  const POINT p = CursorOnMap();
+  ::mixorama::FollowCursor(g_mixer, slot, p.x, p.y);
+}
+
 void TLaMap::DrawSlotSquare(int slot) {
   if (window_ == nullptr) return;
   const POINT p = CursorOnMap();
@@ -123,6 +129,7 @@ void TLaMap::OnLeftButtonDown() {
   const int slot = PickSlot();
   if (slot < 0) return;
   ApplyLeftButton(g_mixer, slot);
+  FollowCursor(slot);
   DrawSlotSquare(slot);
 }
 
@@ -130,6 +137,7 @@ void TLaMap::OnRightButtonDown() {
   const int slot = PickSlot();
   if (slot < 0) return;
   ApplyRightButton(g_mixer, slot);
+  FollowCursor(slot);
   DrawSlotSquare(slot);
 }
 

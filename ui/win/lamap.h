@@ -31,8 +31,10 @@ class TLaMap {
   // within 350 pixels of the cursor. Returns the slot index 0..7, or -1.
   int PickSlot();
 
-  // May take the slot's target from the cursor, then fills the slot's square.
+  // Fills the slot's square in its colour; changes nothing in the mix.
   void DrawSlotSquare(int slot);
+  // The slot's target from the cursor (FollowCursor of the map rules).
+  void FollowCursor(int slot);
 
   // Draws the background and all eight squares.
   void PaintMap();

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/mixer.h"
-#include "engine/wave_loader.h"
+#include "engine/slot.h"
 #include "ui/rate_change.h"
 #include "ui/setup_file.h"
 #include "ui/win/app.h"

@@ -6,8 +6,8 @@
 
 #include "engine/mixer.h"
 #include "engine/output.h"
+#include "engine/slot.h"
 #include "resources/resource_ids.h"
-#include "ui/panel_commands.h"
 #include "ui/win/app.h"
 #include "ui/win/princ.h"
 #include "ui/win/win_ui.h"
@@ -30,7 +30,7 @@ void SetChecksFromRate(TFrameMenu& menu) {
 }  // namespace
 
 void NoWaveCommand(int slot) {
-  NoWaveCommand(g_mixer, slot);
+  EmptySlot(g_mixer, slot);
 }
 
 void PlayButton() {
@@ -46,7 +46,7 @@ void PlayButton() {
 }
 
 void SyncButton() {
-  SyncCommand(g_mixer);
+  Sync(g_mixer);
 }
 
 void QuitCommand() {

@@ -3,7 +3,7 @@
 #include "engine/mixer.h"
 #include "engine/mixer_tick.h"
 #include "engine/output.h"
-#include "engine/wave_loader.h"
+#include "engine/slot.h"
 #include "resources/resource_ids.h"
 #include "ui/map_rules.h"
 #include "ui/win/app.h"

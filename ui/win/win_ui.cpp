@@ -66,6 +66,10 @@ void WinUi::DrawSlotSquare(int slot) {
   if (g_laMap != nullptr) g_laMap->DrawSlotSquare(slot);
 }
 
+void WinUi::FollowCursor(int slot) {
+  if (g_laMap != nullptr) g_laMap->FollowCursor(slot);
+}
+
 void WinUi::DeferredMenuStep() {
   CreateFrameMenu(g_frameWindow);
   UpdateRateChecks();

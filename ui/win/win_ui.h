@@ -35,6 +35,7 @@ class WinUi : public UiSeam {
   void InfoBox(const char* text) override;
   void SetSlotLabel(int slot, const char* text) override;
   void DrawSlotSquare(int slot) override;
+  void FollowCursor(int slot) override;
   void DeferredMenuStep() override;
 };
 

@@ -1,0 +1,82 @@
+// Every fixed text the program shows, in one table: the engine's messages (by name, so a
+// failure is reported as the message it shows), the panel's captions, questions and Help, and
+// the rule that makes a slot's label from its name. The engine, the Windows panel, the
+// browser page (through the wasm interface) and the tests all read them from here.
+//
+// Texts are single-byte ANSI (code page 1252) and must stay byte for byte as they are.
+#pragma once
+
+#include "engine/mixer.h"
+
+namespace mixorama {
+
+// The information-box messages of the engine and the panel. kNone names no failure.
+enum class Msg {
+  kNone,
+  // Loading a wave.
+  kMemoryProblem,  // the load record cannot be had
+  kOpenFile,       // the file cannot be opened
+  kNoRiffWave,     // no RIFF chunk of form type WAVE
+  kNoFmt,          // no fmt chunk inside it
+  kFmtShort,       // the fmt chunk cannot be read
+  kNotPcm,         // format tag other than 1
+  kNoData,         // no data chunk after the fmt chunk
+  kEmptyData,      // a data chunk of 0 bytes
+  kDataShort,      // the data chunk claims more bytes than the file holds, or a read fails
+  kRawMemory,      // no block for the raw data
+  kNoSampleRate,   // sample rate 0: no ratio can be formed
+  kTooShort,       // converts to less than one frame
+  kSampleMemory,   // no block for the converted frames
+  // The output device and the tick.
+  kNoRing,         // no block for the output ring
+  kNoAudioCard,    // no wave-output device
+  kBadCardFormat,  // no device has the 11.025 kHz mono 8-bit format
+  kMonoCard,       // the card reports one channel (a warning; the init goes on)
+  kOpenDriver,     // the device does not open
+  kPrepareFailed,  // the loop buffer is not prepared
+  kWriteFailed,    // the loop buffer is not started
+  kNoPosition,     // the position query failed: playback stops
+  // Setup files.
+  kSetupRead,   // a setup file cannot be read
+  kSetupWrite,  // a setup file cannot be written
+};
+
+// The words of a message ("" for kNone).
+const char* MessageText(Msg msg);
+
+// Shows a message in the information box (InfoBox's rules: any thread, no lock held).
+void InfoBox(Mixer& m, Msg msg);
+
+// The play button's two captions (control 189).
+inline constexpr char kPlayCaption[] = "Press here to play";
+inline constexpr char kCutSoundCaption[] = "Press here to cut sound";
+
+// The quit confirmation, with the program title as caption.
+inline constexpr char kQuitQuestion[] = "Quit ?";
+
+// The Frequency question, asked with an empty caption.
+inline constexpr char kRateQuestion[] =
+    "All the waves will be unloaded\nbefore changing frequency.\nWarning : if the frequency is "
+    "too high,\nand your computer too slow,\nMixorama may hang ! Continue ?";
+
+// The two Help boxes (caption kHelpCaption): each text followed by kHelpClosing.
+inline constexpr char kHelpCaption[] = "Help";
+inline constexpr char kHelpFirst[] =
+    "Load the waves.\n(even with different frequencies)\nMove the mouse in the blue "
+    "rectangle,\nfor live mixing.\nPress the left button to lock and \nunlock the current "
+    "volume of a wave.\nPress the right button\nto mute and unmute a wave.\nIf you press  the "
+    "key # before\ndoing this, the wave # will be modified,\notherwise the nearest wave will be "
+    "modified.\n";
+inline constexpr char kHelpSecond[] =
+    "The demo program uses Mixorama as a rythm mixer,\nbut you can use it in other "
+    "ways.\nThe waves can have any length,\nany sampling frequencies,\nstereo or mono.....\n";
+inline constexpr char kHelpClosing[] =
+    "To get the most recent version :\n"
+    "ask the Mixorama project for its latest release.\n"
+    "Suggestions are welcome.";
+
+// The label text for a slot name that is already upper case: the file part without its last
+// three characters ("BD7525.WAV" -> "BD7525."); empty below 4 characters.
+void SlotLabelText(const char* slotName, char (&label)[kPathBytes]);
+
+}  // namespace mixorama
