@@ -36,10 +36,24 @@ inline int32_t QuotientOf(uint32_t magnitude, int32_t divisor, uint64_t reciproc
   return static_cast<int32_t>((magnitude * reciprocal) >> 32);
 }
 
-void FailedPositionQuery(Mixer& m) {
-  m.timer->Kill(m.timerId);
-  m.playing = 0;
-  DeviceClose(m);
+// Ends the playback whose position query failed: timer killed, playing flag 0, device closed,
+// message. Unless the user stopped it meanwhile (then the failure is nobody's) or stopped and
+// started again (then the timer and the device are the new playback's and live on). The device
+// lock is held from the check to the close, so a start that follows the check opens its device
+// only after this close.
+void FailedPositionQuery(Mixer& m, uint32_t session) {
+  {
+    std::lock_guard<std::mutex> device(m.deviceLock);
+    TimerId timer = 0;
+    {
+      std::lock_guard<std::mutex> hold(m.lock);
+      if (m.playing == 0 || m.playSession != session) return;
+      timer = m.timerId;
+    }
+    m.timer->Kill(timer);
+    m.playing = 0;
+    CloseDeviceHeld(m);
+  }
   InfoBox(m, Msg::kNoPosition);
 }
 
@@ -222,8 +236,7 @@ void MixerTick(Mixer& m) {
     return;
   }
   if (status != DeviceStatus::kOk) {
-    // A stop in progress closes the device under us; that is not a failure to report.
-    if (m.playing != 0) FailedPositionQuery(m);
+    FailedPositionQuery(m, session);
     m.tickGuard = 0;
     return;
   }

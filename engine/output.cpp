@@ -104,12 +104,16 @@ void DeviceOpen(Mixer& m) {
   if (failure != Msg::kNone) InfoBox(m, failure);
 }
 
-void DeviceClose(Mixer& m) {
-  std::lock_guard<std::mutex> device(m.deviceLock);
+void CloseDeviceHeld(Mixer& m) {
   if (!m.device->IsOpen()) return;
   m.device->Reset();
   m.device->Unprepare();
   m.device->Close();
+}
+
+void DeviceClose(Mixer& m) {
+  std::lock_guard<std::mutex> device(m.deviceLock);
+  CloseDeviceHeld(m);
 }
 
 void StartPlayback(Mixer& m) {
@@ -124,7 +128,11 @@ void StartPlayback(Mixer& m) {
   }
   DeviceOpen(m);
   // The timer exists before the playing flag is set, so a tick in between does nothing.
-  m.timerId = m.timer->StartPeriodic(kTickPeriodMs, &TimerCallback, &m);
+  const TimerId timer = m.timer->StartPeriodic(kTickPeriodMs, &TimerCallback, &m);
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    m.timerId = timer;
+  }
   m.playing = 1;
 }
 

@@ -1,6 +1,6 @@
 // The output device and the output ring: engine init, device open and close, start and
-// stop playback. All on the GUI thread, except DeviceClose, which the tick also calls on the
-// timer thread after a failed position query.
+// stop playback. All on the GUI thread, except closing the device, which the tick also does on
+// the timer thread after a failed position query.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,8 @@ void DeviceOpen(Mixer& m);
 
 // Reset, unprepare and close the device, if one is open. No message, no result.
 void DeviceClose(Mixer& m);
+// The same with Mixer::deviceLock already held by the caller.
+void CloseDeviceHeld(Mixer& m);
 
 // Sync, live flag from the map-hover flag, indexes to 0, device open, periodic 50 ms timer,
 // playing flag. Does nothing while the engine is not ready.

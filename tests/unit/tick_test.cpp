@@ -129,6 +129,13 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
       ++x.playSession;
     };
   };
+  // The query fails, and meanwhile the user stopped and started again: the new playback's
+  // timer and device live on, and the old failure is not reported.
+  const Set failingRestarted = [&](Mixer& x, Device& d) {
+    failing(x, d);
+    restarting(x, d);
+    x.timerId = 8;
+  };
   const Set menu = [](Mixer& x, Device&) { x.menuSetup = 1; };
   const std::string failed = "info:Impossible to read the position in the wave";
   const struct {
@@ -151,6 +158,7 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
        {"position", "kill:7", "reset", "unprepare", "close", failed, "guard:1"}},
       {"stopped while asking", stopping, 0, 0, {"position"}},
       {"restarted while asking", restarting, 0, 0, {"position"}},
+      {"failed, restarted while asking", failingRestarted, 0, 0, {"position"}},
       {"menu step first", menu, 0, 0, {"menu"}},
   };
   ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
