@@ -17,15 +17,11 @@
 //   live flag        The tick mixes only while it is set (once the mouse entered the map).
 //
 // Threads and the engine lock
-//   The GUI thread runs commands, loading and the map; the timer thread runs the tick.
-//   `lock` guards every field the tick reads or writes: per-channel read position, length,
-//   sample data, volume, target volume and active; the output ring and its indexes; the peak
-//   level. The tick holds it for one tick. GUI-side writers take it only for memory work:
-//   never across file I/O, conversion, a message box or a device call. Memory is released
-//   after unlocking. The flags that are tested outside the lock (playing, live, map-hover,
-//   tick guard, menu set-up, engine-ready) are atomics.
-//   `deviceLock` serialises the calls on the open device (position query against close), so
-//   the tick never queries a device that the GUI thread is closing.
+//   The GUI thread runs commands, loading and the map; the timer thread runs the tick. The
+//   struct below is laid out by what guards each field. The tick holds `lock` for one tick.
+//   GUI-side writers take it only for memory work: never across file I/O, conversion, a
+//   message box or a device call. Memory is released after unlocking. `deviceLock` may be
+//   taken before `lock`, never after it.
 #pragma once
 
 #include <atomic>
@@ -58,50 +54,54 @@ constexpr uint32_t RingSizeForRate(int32_t outputRate) {
 }
 
 struct Mixer {
-  // ---- Channel records (parallel arrays indexed by channel 0..7) -------------------------
+  // ---- Guarded by `lock` ----------------------------------------------------------------
+  // The tick reads and writes these while it holds the lock. Every write from the GUI thread
+  // takes the lock; the GUI thread may read them without it, since no other thread writes
+  // them. Per-channel fields are parallel arrays indexed by channel 0..7.
+  std::mutex lock;
   int32_t readPosBytes[kChannelCount] = {};  // multiple of 4; < length while active
   int32_t lengthBytes[kChannelCount] = {};   // whole frames; >= 4 while active
   uint8_t* sampleData[kChannelCount] = {};   // frames, high byte first; owned block below
   void* sampleMemory[kChannelCount] = {};    // non-null exactly while the slot holds a wave
   int32_t volume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};        // 1..350
   int32_t targetVolume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};  // 1..350
-  int32_t locked[kChannelCount] = {};                              // GUI thread only
-  int32_t muted[kChannelCount] = {};                               // GUI thread only
   int32_t active[kChannelCount] = {};                              // the tick mixes this channel
-  char slotName[kChannelCount][kPathBytes] = {};
-
-  // ---- Engine-wide state -----------------------------------------------------------------
-  int32_t outputRate = kInitialOutputRate;                       // 11025, 22050 or 44100
-  uint32_t ringSizeBytes = RingSizeForRate(kInitialOutputRate);  // ring size rule
+  int32_t outputRate = kInitialOutputRate;                         // 11025, 22050 or 44100
+  uint32_t ringSizeBytes = RingSizeForRate(kInitialOutputRate);    // ring size rule
   uint8_t* outputRing = nullptr;  // ringSizeBytes of 16-bit little-endian stereo frames
+  LoopBuffer loopBuffer{};        // the ring as the device is given it
   int32_t lastPlayPosBytes = 0;   // 0 <= value < ring size
   uint32_t writeIndexBytes = 0;   // 0 <= value < ring size, multiple of 4
   int32_t peakLevel = 0;          // may go negative after unloads
-  // Counts playback starts (under the lock). A tick whose position query belongs to an
-  // earlier start must not mix with it against the new start's reset indexes.
+  // Counts playback starts. A tick whose position query belongs to an earlier start must not
+  // mix with it against the new start's reset indexes, nor end the new playback.
   uint32_t playSession = 0;
+  TimerId timerId = 0;  // the periodic timer of the playback in force (0: none)
 
+  // ---- GUI thread only ---------------------------------------------------------------------
+  int32_t locked[kChannelCount] = {};
+  int32_t muted[kChannelCount] = {};
+  char slotName[kChannelCount][kPathBytes] = {};
+  DeviceCaps caps{};  // last capabilities read successfully; zeros at start (= stereo)
+  OutputFormat format{};
+
+  // ---- Flags tested by both threads without a lock -----------------------------------------
   std::atomic<int32_t> playing{0};
   std::atomic<int32_t> engineReady{0};
   std::atomic<int32_t> live{0};
   std::atomic<int32_t> mapHover{0};
   std::atomic<int32_t> menuSetup{0};
   std::atomic<int32_t> tickGuard{0};
-  TimerId timerId = 0;
 
-  // ---- Records of the output device (filled by the engine init) -------------------------
-  DeviceCaps caps{};  // last capabilities read successfully; zeros at start (= stereo)
-  OutputFormat format{};
-  LoopBuffer loopBuffer{};
-
-  // ---- Services the platform plugs in (not owned) ---------------------------------------
+  // ---- Guarded by `deviceLock`: every call on the open device ------------------------------
+  // The tick's position query and the GUI thread's open and close never overlap.
+  std::mutex deviceLock;
   OutputDevice* device = nullptr;
+
+  // ---- Services the platform plugs in before the first use (not owned) ---------------------
   PlaybackTimer* timer = nullptr;
   UiSeam* ui = nullptr;
   BlockAllocator allocator = DefaultBlockAllocator();
-
-  std::mutex lock;
-  std::mutex deviceLock;
 
   // A fresh table at its program-start values, with the start-up set as slot names.
   Mixer();
