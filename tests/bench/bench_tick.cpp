@@ -9,6 +9,7 @@
 
 #include "engine/mixer.h"
 #include "engine/mixer_tick.h"
+#include "engine/slot.h"
 
 namespace mixorama {
 namespace {
@@ -61,12 +62,9 @@ void SetUpTable(Mixer& m, TickClockDevice& dev) {
       data[4 * i + 0] = data[4 * i + 2] = static_cast<uint8_t>(u >> 8);
       data[4 * i + 1] = data[4 * i + 3] = static_cast<uint8_t>(u & 0xFF);
     }
-    m.sampleMemory[c] = data;
-    m.sampleData[c] = data;
-    m.lengthBytes[c] = frames * 4;
+    InstallFrames(m, c, data, frames * 4);
     m.volume[c] = 40 + 40 * c;
     m.targetVolume[c] = 350 - 30 * c;  // ramping during the first ticks, steady later
-    m.active[c] = 1;
   }
   m.device = &dev;
   m.playing = 1;
