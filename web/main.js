@@ -2,24 +2,6 @@
 // engine runs in the audio worklet (worklet.js); the page sends it the input as events and
 // draws the state it sends back: labels, square colours, messages.
 
-// Texts of the panel's own captions and boxes, as ui/win/panel_commands_*.cpp has them: those
-// files are the Windows program's own, which must not change, and the module does not build
-// them. The engine's messages come from the engine.
-const STOPPED = 'Press here to play';
-const PLAYING = 'Press here to cut sound';
-const QUIT = 'Quit ?';
-const RATE_QUESTION = 'All the waves will be unloaded\nbefore changing frequency.\nWarning : if the ' +
-  'frequency is too high,\nand your computer too slow,\nMixorama may hang ! Continue ?';
-const HELP_CLOSING = 'To get the most recent version :\n' +
-  'ask the Mixorama project for its latest release.\nSuggestions are welcome.';
-const HELP = [
-  'Load the waves.\n(even with different frequencies)\nMove the mouse in the blue rectangle,\nfor ' +
-    'live mixing.\nPress the left button to lock and \nunlock the current volume of a wave.\nPress ' +
-    'the right button\nto mute and unmute a wave.\nIf you press  the key # before\ndoing this, ' +
-    'the wave # will be modified,\notherwise the nearest wave will be modified.\n',
-  'The demo program uses Mixorama as a rythm mixer,\nbut you can use it in other ways.\nThe ' +
-    'waves can have any length,\nany sampling frequencies,\nstereo or mono.....\n',
-];
 // Where each slot's number stands beside the map: the slot points, pushed off the border.
 const MAP_NUMBERS = [[81, -18], [-16, 79], [-16, 254], [81, 352], [256, 352], [354, 254],
   [354, 79], [256, -18]];
@@ -38,6 +20,8 @@ let engineModule;
 let ctx = null;
 let node = null;
 let state = null;
+// The panel's captions and boxes, as the engine's text table has them (with every state).
+let texts = null;
 let demoGiven = false;
 let recording = false;
 let pendingSetup = null;
@@ -72,7 +56,6 @@ async function startEngine(rate, ops = []) {
   });
   node.port.onmessage = (e) => fromEngine(e.data);
   node.connect(ctx.destination);
-  $('play').textContent = STOPPED;
 }
 
 async function fromEngine(msg) {
@@ -93,6 +76,8 @@ async function fromEngine(msg) {
 async function showState(s) {
   const first = state === null;
   state = s;
+  texts = s.texts;
+  if (first) $('play').textContent = texts.play;
   document.querySelectorAll('.slot .label').forEach((el, i) => (el.textContent = s.labels[i]));
   document.querySelectorAll('[data-rate]').forEach((el) =>
     el.classList.toggle('checked', Number(el.dataset.rate) === s.rate));
@@ -159,7 +144,7 @@ function download(bytes, name, type) {
 // ---- The panel ----------------------------------------------------------------------------
 function play() {
   // The caption follows the flag as it was, before the engine acts (as in the program).
-  $('play').textContent = state?.playing === 1 ? STOPPED : PLAYING;
+  $('play').textContent = state?.playing === 1 ? texts.play : texts.cutSound;
   ctx.resume();
   send({ op: 'play' });
 }
@@ -264,19 +249,21 @@ const COMMANDS = {
   },
   'save-setup': () => send({ op: 'save' }),
   quit: async () => {
-    if ((await showBox(state?.title ?? '', QUIT, ['OK', 'Cancel'], '?')) !== 'OK') return;
+    if ((await showBox(state?.title ?? '', texts.quit, ['OK', 'Cancel'], '?')) !== 'OK') return;
     await ctx?.close();
     ctx = null;
     node = null;
     document.body.replaceChildren();
   },
   help: async () => {
-    for (const text of HELP) await showBox('Help', text + HELP_CLOSING, ['OK'], 'i');
+    for (const text of [texts.help1, texts.help2]) {
+      await showBox(texts.helpCaption, text, ['OK'], 'i');
+    }
   },
   rate: async (el) => {
     const rate = Number(el.dataset.rate);
     if (!state || rate === state.rate) return;
-    if ((await showBox('', RATE_QUESTION, ['Yes', 'No'], '?')) !== 'Yes') return;
+    if ((await showBox('', texts.rateQuestion, ['Yes', 'No'], '?')) !== 'Yes') return;
     await switchEngine(rate, []);
   },
 };

@@ -15,6 +15,7 @@
 #include "engine/mixer.h"
 #include "engine/output.h"
 #include "engine/slot.h"
+#include "engine/texts.h"
 #include "engine/wave_loader.h"
 #include "ui/map_rules.h"
 #include "ui/rate_change.h"
@@ -250,7 +251,7 @@ MX_EXPORT(mx_wave_header) const uint8_t* mx_wave_header(uint32_t dataBytes) {
 
 // When the panel changed since the last call: its state as JSON in the result buffer
 // (labels, squares as 0x00BBGGRR, the squares' top-left corners, the start-up set's names,
-// messages not yet shown, playing, rate, title), and 1.
+// messages not yet shown, playing, rate, title, the panel's texts), and 1.
 MX_EXPORT(mx_state) int32_t mx_state() {
   if (!g_ui.changed) return 0;
   g_ui.changed = false;
@@ -284,7 +285,23 @@ MX_EXPORT(mx_state) int32_t mx_state() {
   out += "],\"playing\":" + std::to_string(m.playing.load());
   out += ",\"rate\":" + std::to_string(m.outputRate) + ",\"title\":";
   AppendJsonString(out, kProgramTitle);
-  out += '}';
+  // The panel's own texts, from the program's one table: the page keeps no copy.
+  const std::pair<const char*, std::string> texts[] = {
+      {"play", kPlayCaption},
+      {"cutSound", kCutSoundCaption},
+      {"quit", kQuitQuestion},
+      {"rateQuestion", kRateQuestion},
+      {"helpCaption", kHelpCaption},
+      {"help1", std::string(kHelpFirst) + kHelpClosing},
+      {"help2", std::string(kHelpSecond) + kHelpClosing},
+  };
+  out += ",\"texts\":{";
+  for (const auto& [key, text] : texts) {
+    if (key != texts[0].first) out += ',';
+    out += std::string("\"") + key + "\":";
+    AppendJsonString(out, text);
+  }
+  out += "}}";
   g_result = out;
   return 1;
 }
