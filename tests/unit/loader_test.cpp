@@ -21,7 +21,7 @@ Bytes Cat(std::vector<Bytes> parts) {
 struct LoadCase {
   const char* name;
   Bytes file;
-  const char* message;   // "" when the load succeeds
+  Msg message;           // Msg::kNone when the load succeeds
   int32_t lengthBytes;   // after a success, at 11025
   int failingBlock = 0;  // the n-th memory block asked for cannot be had
 };
@@ -40,50 +40,49 @@ TEST_P(LoaderCorpus, MessageAndSlotState) {
   g_failAt = c.failingBlock;
   m.allocator.allocZeroed = &FailingAlloc;
   const int result = Load(c.file, 3);
-  if (c.message[0] == '\0') {
+  if (c.message == Msg::kNone) {
     EXPECT_EQ(result, 1);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(m.active[3], 1);
     EXPECT_EQ(m.lengthBytes[3], c.lengthBytes);
   } else {
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(ui.messages, std::vector<std::string>{MessageText(c.message)});
     EXPECT_EQ(m.active[3], 0);
     EXPECT_EQ(m.sampleMemory[3], nullptr);
   }
 }
 
 const LoadCase kCorpus[] = {
-    {"Plain", PcmWave(2, 16, 11025, kData), "", 400},
-    {"Fmt14IsSixteenBit", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 8, 14)), kDataChunk}), "", 400},
-    {"Fmt18", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 16, 18)), kDataChunk}), "", 400},
+    {"Plain", PcmWave(2, 16, 11025, kData), Msg::kNone, 400},
+    {"Fmt14IsSixteenBit", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 8, 14)), kDataChunk}), Msg::kNone,
+     400},
+    {"Fmt18", Riff({Chunk("fmt ", Fmt(1, 2, 11025, 16, 18)), kDataChunk}), Msg::kNone, 400},
     {"OddChunksArePadded",
      Cat({Chunk("JUNK", Pattern(3)),
           Riff({Chunk("LIST", Pattern(5)), kFmt, Chunk("INFO", Pattern(1)), kDataChunk})}),
-     "", 400},
-    {"MonoRoundedToWholeFrames", PcmWave(1, 16, 44100, Pattern(4006)), "", 2000},
-    {"EightBitMonoAtHalfRate", PcmWave(1, 8, 5512, Pattern(101)), "", 101 * 2 * 2 * 2},
-    {"EmptyFile", Bytes{}, "Error reading file (1)", 0},
-    {"OtherForm", Riff({kFmt, kDataChunk}, "AVI "), "Error reading file (1)", 0},
-    {"NoRiff", Chunk("JUNK", Pattern(40)), "Error reading file (1)", 0},
-    {"NoFmt", Riff({kDataChunk}), "Error reading file (2)", 0},
-    {"FmtPastTheDeclaredEnd", Riff({kFmt, kDataChunk}, "WAVE", 4), "Error reading file (2)", 0},
+     Msg::kNone, 400},
+    {"MonoRoundedToWholeFrames", PcmWave(1, 16, 44100, Pattern(4006)), Msg::kNone, 2000},
+    {"EightBitMonoAtHalfRate", PcmWave(1, 8, 5512, Pattern(101)), Msg::kNone, 101 * 2 * 2 * 2},
+    {"EmptyFile", Bytes{}, Msg::kNoRiffWave, 0},
+    {"OtherForm", Riff({kFmt, kDataChunk}, "AVI "), Msg::kNoRiffWave, 0},
+    {"NoRiff", Chunk("JUNK", Pattern(40)), Msg::kNoRiffWave, 0},
+    {"NoFmt", Riff({kDataChunk}), Msg::kNoFmt, 0},
+    {"FmtPastTheDeclaredEnd", Riff({kFmt, kDataChunk}, "WAVE", 4), Msg::kNoFmt, 0},
     {"FmtBodyCutShort", Riff({Bytes{'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0}}, "WAVE", 24),
-     "Error reading file (3)", 0},
-    {"Fmt2HasNoRate", Riff({Chunk("fmt ", Bytes{1, 0}), kDataChunk}),
-     MessageText(Msg::kNoSampleRate), 0},
-    {"FloatFormat", Riff({Chunk("fmt ", Fmt(3, 2, 11025, 32)), kDataChunk}),
-     "The wave must be a PCM wave", 0},
-    {"EmptyFmt", Riff({Chunk("fmt ", {}), kDataChunk}), "The wave must be a PCM wave", 0},
-    {"DataBeforeFmt", Riff({kDataChunk, kFmt}), "Error reading file (4)", 0},
-    {"NoData", Riff({kFmt, Chunk("LIST", Pattern(8))}), "Error reading file (4)", 0},
-    {"DataLongerThanTheFile", Riff({kFmt, Chunk("data", kData, 401)}), "Error reading file (5)", 0},
-    {"EmptyData", Riff({kFmt, Chunk("data", {})}), "Error locking memory", 0},
-    {"NoSampleRate", PcmWave(2, 16, 0, kData), MessageText(Msg::kNoSampleRate), 0},
-    {"NoWholeFrame", PcmWave(2, 16, 44100, Pattern(12)), MessageText(Msg::kTooShort), 0},
-    {"NoLoadRecord", PcmWave(2, 16, 11025, kData), "Memory problem", 0, 1},
-    {"NoRawDataBlock", PcmWave(2, 16, 11025, kData), "Error allocating memory", 0, 2},
-    {"NoSampleBlock", PcmWave(2, 16, 11025, kData), "Memory Error", 0, 3},
+     Msg::kFmtShort, 0},
+    {"Fmt2HasNoRate", Riff({Chunk("fmt ", Bytes{1, 0}), kDataChunk}), Msg::kNoSampleRate, 0},
+    {"FloatFormat", Riff({Chunk("fmt ", Fmt(3, 2, 11025, 32)), kDataChunk}), Msg::kNotPcm, 0},
+    {"EmptyFmt", Riff({Chunk("fmt ", {}), kDataChunk}), Msg::kNotPcm, 0},
+    {"DataBeforeFmt", Riff({kDataChunk, kFmt}), Msg::kNoData, 0},
+    {"NoData", Riff({kFmt, Chunk("LIST", Pattern(8))}), Msg::kNoData, 0},
+    {"DataLongerThanTheFile", Riff({kFmt, Chunk("data", kData, 401)}), Msg::kDataShort, 0},
+    {"EmptyData", Riff({kFmt, Chunk("data", {})}), Msg::kEmptyData, 0},
+    {"NoSampleRate", PcmWave(2, 16, 0, kData), Msg::kNoSampleRate, 0},
+    {"NoWholeFrame", PcmWave(2, 16, 44100, Pattern(12)), Msg::kTooShort, 0},
+    {"NoLoadRecord", PcmWave(2, 16, 11025, kData), Msg::kMemoryProblem, 0, 1},
+    {"NoRawDataBlock", PcmWave(2, 16, 11025, kData), Msg::kRawMemory, 0, 2},
+    {"NoSampleBlock", PcmWave(2, 16, 11025, kData), Msg::kSampleMemory, 0, 3},
 };
 INSTANTIATE_TEST_SUITE_P(Waves, LoaderCorpus, ::testing::ValuesIn(kCorpus),
                          [](const auto& p) { return std::string(p.param.name); });

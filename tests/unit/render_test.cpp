@@ -87,7 +87,7 @@ TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
       "1700 move 400 400\n1800 left 5\n1900 sync\n2300 load 7 mixc.missing\n");
   request.durationMs = 2300;
   const Rendered r = Render(request);
-  EXPECT_EQ(r.messages, std::vector<std::string>(2, "Error opening file"));
+  EXPECT_EQ(r.messages, std::vector<std::string>(2, MessageText(Msg::kOpenFile)));
   ASSERT_EQ(r.frames.size(), FramesByTime(rate, 2300) * 4);
   const size_t ring = RingSizeForRate(rate);
   EXPECT_EQ(Bytes(r.frames.begin(), r.frames.begin() + static_cast<long>(ring)), Bytes(ring, 0));

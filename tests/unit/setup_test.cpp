@@ -164,7 +164,7 @@ TEST_F(Panel, ApplySetupRestoresTheSession) {
     const int opens = static_cast<int>(std::count(device.log.begin(), device.log.end(), "open"));
     ui.messages.clear();
     ApplySetup(m, setup, *this);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{"Error opening file"});
+    EXPECT_EQ(ui.messages, std::vector<std::string>{MessageText(Msg::kOpenFile)});
     EXPECT_TRUE(m.sampleMemory[0] == nullptr && m.sampleMemory[6] == nullptr);
     EXPECT_EQ(std::vector<int32_t>({m.targetVolume[1], m.locked[1], m.targetVolume[4], m.muted[4]}),
               std::vector<int32_t>({200, 1, 1, 1}));

@@ -137,7 +137,7 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
     x.timerId = 8;
   };
   const Set menu = [](Mixer& x, Device&) { x.menuSetup = 1; };
-  const std::string failed = "info:Impossible to read the position in the wave";
+  const std::string failed = std::string("info:") + MessageText(Msg::kNoPosition);
   const struct {
     const char* what;
     Set setUp;
@@ -200,14 +200,14 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
     uint32_t count;
     std::vector<DeviceCaps> caps;
     int result;
-    const char* message;
+    Msg message;
     uint16_t channels;
   } cases[] = {
-      {true, 1, {mono}, 0, "Impossible to initialize Blendora", 0},
-      {false, 0, {}, 0, "Impossible to detect an audio card", 0},
-      {false, 2, {noBit0, none}, 0, "The audio-card does not support the required format", 0},
-      {false, 2, {noBit0, mono}, 1, "Well ! This is not a stereo card, ? What ?", 1},
-      {false, 2, {none, none}, 1, "", 2},
+      {true, 1, {mono}, 0, Msg::kNoRing, 0},
+      {false, 0, {}, 0, Msg::kNoAudioCard, 0},
+      {false, 2, {noBit0, none}, 0, Msg::kBadCardFormat, 0},
+      {false, 2, {noBit0, mono}, 1, Msg::kMonoCard, 1},
+      {false, 2, {none, none}, 1, Msg::kNone, 2},
   };
   for (const auto& c : cases) {
     Mixer fresh;
@@ -218,22 +218,22 @@ TEST_F(Engine, EngineInitRefusesWithItsMessages) {
     device.caps = c.caps;
     ui.messages.clear();
     fresh.engineReady = 1;
-    EXPECT_EQ(EngineInit(fresh), c.result) << c.message;
-    EXPECT_EQ(ui.messages.empty() ? "" : ui.messages[0], std::string(c.message)) << c.message;
+    const std::string text = MessageText(c.message);
+    EXPECT_EQ(EngineInit(fresh), c.result) << text;
+    EXPECT_EQ(ui.messages.empty() ? "" : ui.messages[0], text) << text;
     if (c.result == 1) {
-      EXPECT_EQ(fresh.format.channels, c.channels) << c.message;
-      EXPECT_EQ(fresh.format.avgBytesPerSec, 11025u * 2 * c.channels) << c.message;
+      EXPECT_EQ(fresh.format.channels, c.channels) << text;
+      EXPECT_EQ(fresh.format.avgBytesPerSec, 11025u * 2 * c.channels) << text;
     }
-    EXPECT_EQ(fresh.outputRing == nullptr, c.noMemory) << c.message;
-    EXPECT_EQ(fresh.engineReady, c.noMemory || c.count == 0 ? 0 : 1) << c.message;
+    EXPECT_EQ(fresh.outputRing == nullptr, c.noMemory) << text;
+    EXPECT_EQ(fresh.engineReady, c.noMemory || c.count == 0 ? 0 : 1) << text;
   }
 }
 
 // A failed open, prepare or write closes what was opened and says which step failed.
 TEST_F(Engine, DeviceOpenFailuresCloseAgainAndTell) {
   ASSERT_EQ(EngineInit(m), 1);
-  const char* messages[] = {"Impossible to open the audio-driver", "Memory Error 2",
-                            "Memory Error 3"};
+  const Msg messages[] = {Msg::kOpenDriver, Msg::kPrepareFailed, Msg::kWriteFailed};
   std::vector<std::string> steps = {"open", "prepare", "write"};
   for (int failing = 0; failing < 3; ++failing) {
     device.failingStep = failing + 1;
@@ -243,7 +243,7 @@ TEST_F(Engine, DeviceOpenFailuresCloseAgainAndTell) {
     std::vector<std::string> log(steps.begin(), steps.begin() + failing + 1);
     if (failing > 0) log.insert(log.end(), {"unprepare", "close"});
     EXPECT_EQ(device.log, log);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{messages[failing]});
+    EXPECT_EQ(ui.messages, std::vector<std::string>{MessageText(messages[failing])});
     EXPECT_FALSE(device.open);
   }
 }
