@@ -61,9 +61,7 @@ int MixCommand(int argc, char** argv, std::FILE* err) {
       int64_t rate = 0;
       if (i + 1 >= argc || !ParseInt64(argv[i + 1], rate))
         return BadUsage(err, "--rate needs a number");
-      if (rate != 11025 && rate != 22050 && rate != 44100) {
-        return BadUsage(err, "the rate must be 11025, 22050 or 44100");
-      }
+      if (!IsOutputRate(rate)) return BadUsage(err, "the rate must be 11025, 22050 or 44100");
       request.rate = static_cast<int32_t>(rate);
       haveRate = true;
       ++i;

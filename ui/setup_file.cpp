@@ -62,10 +62,6 @@ bool ParseSmallNumber(const std::string& text, int32_t& value) {
   return true;
 }
 
-bool IsOutputRate(int32_t rate) {
-  return rate == 11025 || rate == 22050 || rate == 44100;
-}
-
 // The keys of one slot, in the order the writer puts them.
 enum SlotKey { kPath, kLevel, kLocked, kMuted, kSlotKeyCount };
 constexpr const char* kSlotKeyNames[kSlotKeyCount] = {"path", "level", "locked", "muted"};

@@ -28,7 +28,7 @@ class ConsoleUi : public UiSeam {
 };
 
 bool ParseRate(const char* text, int32_t& rate) {
-  for (int32_t r : {11025, 22050, 44100}) {
+  for (int32_t r : kOutputRates) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%d", static_cast<int>(r));
     if (std::strcmp(text, buf) == 0) {
