@@ -14,6 +14,7 @@
 #include "engine/wave_loader.h"
 #include "ui/map_rules.h"
 #include "ui/panel_commands.h"
+#include "ui/text_trim.h"
 
 namespace mixorama {
 
@@ -41,19 +42,11 @@ class RenderUi : public UiSeam {
   const MessageSink& messages_;
 };
 
-std::string Trim(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
 // Splits off the first whitespace-separated word of rest; rest keeps what follows it.
 std::string NextWord(std::string& rest) {
   rest = Trim(rest);
   size_t n = 0;
-  while (n < rest.size() && !std::isspace(static_cast<unsigned char>(rest[n]))) ++n;
+  while (n < rest.size() && !IsTextSpace(rest[n])) ++n;
   std::string word = rest.substr(0, n);
   rest = rest.substr(n);
   return word;

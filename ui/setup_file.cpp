@@ -3,6 +3,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "ui/text_trim.h"
+
 namespace mixorama {
 
 namespace {
@@ -20,14 +22,6 @@ char LowerAscii(char c) {
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
-}
-
-std::string Trim(const std::string& s) {
-  size_t first = 0;
-  size_t last = s.size();
-  while (first < last && IsBlank(s[first])) ++first;
-  while (last > first && IsBlank(s[last - 1])) --last;
-  return s.substr(first, last - first);
 }
 
 // The same character in a path, where letter case and separator kind do not matter.
