@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/wave_writer.h"
 #include "ui/render_session.h"
 
 namespace mixorama {

@@ -296,32 +296,4 @@ uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
   return sent;
 }
 
-std::vector<uint8_t> WaveHeader(int32_t rate, uint32_t dataBytes) {
-  std::vector<uint8_t> h(44, 0);
-  auto put32 = [&h](size_t at, uint32_t v) {
-    for (size_t i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  auto put16 = [&h](size_t at, uint32_t v) {
-    h[at] = static_cast<uint8_t>(v);
-    h[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
-  auto putTag = [&h](size_t at, const char* tag) {
-    for (size_t i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(tag[i]);
-  };
-  putTag(0, "RIFF");
-  put32(4, 36u + dataBytes);
-  putTag(8, "WAVE");
-  putTag(12, "fmt ");
-  put32(16, 16);
-  put16(20, 1);  // PCM
-  put16(22, 2);  // stereo
-  put32(24, static_cast<uint32_t>(rate));
-  put32(28, static_cast<uint32_t>(rate) * 4u);
-  put16(32, 4);   // bytes per frame
-  put16(34, 16);  // bits per sample
-  putTag(36, "data");
-  put32(40, dataBytes);
-  return h;
-}
-
 }  // namespace mixorama

@@ -148,8 +148,4 @@ class MixSession {
 uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
                    const MessageSink& messages);
 
-// The 44-byte header of a canonical PCM wave file: 2 channels, 16 bits, the rate, and a data
-// chunk of dataBytes.
-std::vector<uint8_t> WaveHeader(int32_t rate, uint32_t dataBytes);
-
 }  // namespace mixorama

@@ -15,6 +15,7 @@
 #include "engine/mixer.h"
 #include "engine/output.h"
 #include "engine/wave_loader.h"
+#include "engine/wave_writer.h"
 #include "ui/map_rules.h"
 #include "ui/rate_change.h"
 #include "ui/render_session.h"
