@@ -1,5 +1,6 @@
 // A scripted performance played by the engine on the virtual device: what mixorama-render mix
-// runs, kept here so tests drive the same code.
+// (tools/render/mix.cpp) and the browser's audio worklet (web/wasm_api.cpp) play, kept in the
+// portable ui/ library so both and the unit tests run the same code.
 //
 // Clock: times are whole milliseconds from the start of playback. By time t the device has
 // played floor(t * rate / 1000) frames; the periodic timer fires at t = 50, 100, ... up to
