@@ -39,6 +39,17 @@ inline constexpr int kPathBytes = 260;  // paths hold at most 259 characters
 inline constexpr int32_t kFrameBytes = 4;
 inline constexpr int32_t kInitialOutputRate = 11025;
 
+// The output rates the program offers, in frames a second, lowest first.
+inline constexpr int32_t kOutputRates[3] = {11025, 22050, 44100};
+
+// True for one of kOutputRates. Takes 64 bits so that no caller narrows a parsed number first.
+constexpr bool IsOutputRate(int64_t rate) {
+  for (int32_t r : kOutputRates) {
+    if (r == rate) return true;
+  }
+  return false;
+}
+
 // The program title, caption of its message boxes. 0xB0 is the degree sign in code page 1252.
 inline constexpr char kProgramTitle[] =
     "Mixorama V\xB0"

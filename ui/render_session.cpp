@@ -13,6 +13,7 @@
 #include "engine/slot.h"
 #include "engine/virtual_device.h"
 #include "ui/map_rules.h"
+#include "ui/text_trim.h"
 
 namespace mixorama {
 
@@ -43,19 +44,11 @@ class RenderUi : public UiSeam {
   const MessageSink& messages_;
 };
 
-std::string Trim(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
 // Splits off the first whitespace-separated word of rest; rest keeps what follows it.
 std::string NextWord(std::string& rest) {
   rest = Trim(rest);
   size_t n = 0;
-  while (n < rest.size() && !std::isspace(static_cast<unsigned char>(rest[n]))) ++n;
+  while (n < rest.size() && !IsTextSpace(rest[n])) ++n;
   std::string word = rest.substr(0, n);
   rest = rest.substr(n);
   return word;
@@ -303,34 +296,6 @@ uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
   session.RunQueued();
   if (request.afterTick) request.afterTick(request.durationMs, m);
   return sent;
-}
-
-std::vector<uint8_t> WaveHeader(int32_t rate, uint32_t dataBytes) {
-  std::vector<uint8_t> h(44, 0);
-  auto put32 = [&h](size_t at, uint32_t v) {
-    for (size_t i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  auto put16 = [&h](size_t at, uint32_t v) {
-    h[at] = static_cast<uint8_t>(v);
-    h[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
-  auto putTag = [&h](size_t at, const char* tag) {
-    for (size_t i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(tag[i]);
-  };
-  putTag(0, "RIFF");
-  put32(4, 36u + dataBytes);
-  putTag(8, "WAVE");
-  putTag(12, "fmt ");
-  put32(16, 16);
-  put16(20, 1);  // PCM
-  put16(22, 2);  // stereo
-  put32(24, static_cast<uint32_t>(rate));
-  put32(28, static_cast<uint32_t>(rate) * 4u);
-  put16(32, 4);   // bytes per frame
-  put16(34, 16);  // bits per sample
-  putTag(36, "data");
-  put32(40, dataBytes);
-  return h;
 }
 
 }  // namespace mixorama

@@ -1,5 +1,6 @@
 // A scripted performance played by the engine on the virtual device: what mixorama-render mix
-// runs, kept here so tests drive the same code.
+// (tools/render/mix.cpp) and the browser's audio worklet (web/wasm_api.cpp) play, kept in the
+// portable ui/ library so both and the unit tests run the same code.
 //
 // Clock: times are whole milliseconds from the start of playback. By time t the device has
 // played floor(t * rate / 1000) frames; the periodic timer fires at t = 50, 100, ... up to
@@ -147,9 +148,5 @@ class MixSession {
 // could not start or the device stopped, and returns how many it sent.
 uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
                    const MessageSink& messages);
-
-// The 44-byte header of a canonical PCM wave file: 2 channels, 16 bits, the rate, and a data
-// chunk of dataBytes.
-std::vector<uint8_t> WaveHeader(int32_t rate, uint32_t dataBytes);
 
 }  // namespace mixorama

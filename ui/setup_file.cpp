@@ -3,6 +3,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "ui/text_trim.h"
+
 namespace mixorama {
 
 namespace {
@@ -20,14 +22,6 @@ char LowerAscii(char c) {
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
-}
-
-std::string Trim(const std::string& s) {
-  size_t first = 0;
-  size_t last = s.size();
-  while (first < last && IsBlank(s[first])) ++first;
-  while (last > first && IsBlank(s[last - 1])) --last;
-  return s.substr(first, last - first);
 }
 
 // The same character in a path, where letter case and separator kind do not matter.
@@ -60,10 +54,6 @@ bool ParseSmallNumber(const std::string& text, int32_t& value) {
   }
   value = v;
   return true;
-}
-
-bool IsOutputRate(int32_t rate) {
-  return rate == 11025 || rate == 22050 || rate == 44100;
 }
 
 // The keys of one slot, in the order the writer puts them.

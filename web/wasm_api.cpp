@@ -17,6 +17,7 @@
 #include "engine/slot.h"
 #include "engine/texts.h"
 #include "engine/wave_loader.h"
+#include "engine/wave_writer.h"
 #include "ui/map_rules.h"
 #include "ui/rate_change.h"
 #include "ui/render_session.h"

@@ -29,12 +29,11 @@ struct CountingUi : UiSeam {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t control = data[0];
-  const int32_t rates[] = {11025, 22050, 44100, 11025};
   Mixer m;
   CountingUi ui;
   m.ui = &ui;
   m.allocator.allocZeroed = &CappedAlloc;
-  m.outputRate = rates[control & 3];
+  m.outputRate = kOutputRates[(control & 3) % 3];  // 3 picks the first rate again
   m.readPosBytes[2] = static_cast<int32_t>((control >> 2) & 0x3C) * 4;
   // Twice into slot 2 (the second load replaces the first), then into slot 0 with slot 2 as the
   // reference for the start read position.

@@ -17,6 +17,7 @@
 #include "engine/texts.h"
 #include "engine/wave_chunks.h"
 #include "engine/wave_loader.h"
+#include "engine/wave_writer.h"
 
 namespace mixorama::test {
 
@@ -52,7 +53,7 @@ inline Bytes Riff(const std::vector<Bytes>& chunks, const char* form = "WAVE",
 }
 
 inline Bytes PcmWave(uint16_t channels, uint16_t bits, uint32_t rate, const Bytes& data) {
-  return Riff({Chunk("fmt ", Fmt(1, channels, rate, bits)), Chunk("data", data)});
+  return WaveFile(static_cast<int32_t>(rate), data, channels, bits);
 }
 
 // n bytes of a pattern that differs from frame to frame and side to side.

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/byte_reader.h"
+#include "engine/wave_writer.h"
 
 namespace demo {
 
@@ -474,13 +475,9 @@ inline Bar RenderBar(const DemoFile& file) {
   return bar;
 }
 
-// ---- RIFF WAVE encoding --------------------------------------------------------------------
+// ---- Sample encoding ------------------------------------------------------------------------
 
 using ::mixorama::PutLe16;
-using ::mixorama::PutLe32;
-inline void PutTag(std::vector<uint8_t>& out, const char* tag) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
-}
 
 // Rounds half away from zero and clamps to [lo, hi].
 inline int32_t RoundClamp(double v, int32_t lo, int32_t hi) {
@@ -508,33 +505,11 @@ inline std::vector<uint8_t> EncodeSamples(const Bar& bar, int bitsPerSample, int
   return data;
 }
 
-// A whole RIFF WAVE file: "fmt " (16 bytes, PCM) then "data".
-inline std::vector<uint8_t> EncodeWave(const std::vector<uint8_t>& samples, int32_t rate,
-                                       int bitsPerSample, int channels) {
-  const uint32_t blockAlign = static_cast<uint32_t>(channels * bitsPerSample / 8);
-  const uint32_t dataBytes = static_cast<uint32_t>(samples.size());
-  std::vector<uint8_t> out;
-  PutTag(out, "RIFF");
-  PutLe32(out, 4 + (8 + 16) + (8 + dataBytes + (dataBytes & 1u)));
-  PutTag(out, "WAVE");
-  PutTag(out, "fmt ");
-  PutLe32(out, 16);
-  PutLe16(out, 1);  // PCM
-  PutLe16(out, static_cast<uint32_t>(channels));
-  PutLe32(out, static_cast<uint32_t>(rate));
-  PutLe32(out, static_cast<uint32_t>(rate) * blockAlign);
-  PutLe16(out, blockAlign);
-  PutLe16(out, static_cast<uint32_t>(bitsPerSample));
-  PutTag(out, "data");
-  PutLe32(out, dataBytes);
-  out.insert(out.end(), samples.begin(), samples.end());
-  if (dataBytes & 1u) out.push_back(0);  // chunks are padded to an even size
-  return out;
-}
-
+// The whole file: the bar in the file's format as a canonical PCM wave.
 inline std::vector<uint8_t> MakeDemoWave(const DemoFile& file) {
-  return EncodeWave(EncodeSamples(RenderBar(file), file.bitsPerSample, file.channels), file.rate,
-                    file.bitsPerSample, file.channels);
+  return ::mixorama::WaveFile(
+      file.rate, EncodeSamples(RenderBar(file), file.bitsPerSample, file.channels),
+      static_cast<uint16_t>(file.channels), static_cast<uint16_t>(file.bitsPerSample));
 }
 
 }  // namespace demo

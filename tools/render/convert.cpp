@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/byte_reader.h"
 #include "engine/mixer.h"
 #include "engine/slot.h"
+#include "engine/wave_writer.h"
 #include "tools/render/commands.h"
 
 namespace {
@@ -28,7 +28,7 @@ class ConsoleUi : public UiSeam {
 };
 
 bool ParseRate(const char* text, int32_t& rate) {
-  for (int32_t r : {11025, 22050, 44100}) {
+  for (int32_t r : kOutputRates) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%d", static_cast<int>(r));
     if (std::strcmp(text, buf) == 0) {
@@ -39,33 +39,15 @@ bool ParseRate(const char* text, int32_t& rate) {
   return false;
 }
 
-// The canonical 44-byte header of a PCM wave, 2 channels, 16 bits, at rate.
-void WaveHeader(uint8_t (&h)[44], uint32_t rate, uint32_t dataBytes) {
-  std::memcpy(h, "RIFF", 4);
-  WriteLe32(h + 4, 36 + dataBytes);
-  std::memcpy(h + 8, "WAVEfmt ", 8);
-  WriteLe32(h + 16, 16);
-  WriteLe16(h + 20, 1);
-  WriteLe16(h + 22, 2);
-  WriteLe32(h + 24, rate);
-  WriteLe32(h + 28, rate * 4);
-  WriteLe16(h + 32, 4);
-  WriteLe16(h + 34, 16);
-  std::memcpy(h + 36, "data", 4);
-  WriteLe32(h + 40, dataBytes);
-}
-
 // Writes the channel's frames (high byte first) as a wave (low byte first).
 bool WriteChannel(const Mixer& m, int slot, const char* path) {
   const uint32_t length = static_cast<uint32_t>(m.lengthBytes[slot]);
   const uint8_t* frames = m.sampleData[slot];
-  std::vector<uint8_t> out(44 + static_cast<size_t>(length));
-  uint8_t header[44];
-  WaveHeader(header, static_cast<uint32_t>(m.outputRate), length);
-  std::memcpy(out.data(), header, 44);
+  std::vector<uint8_t> out = WaveHeader(m.outputRate, length);
+  out.resize(kWaveHeaderBytes + length);
   for (uint32_t i = 0; i + 1 < length; i += 2) {
-    out[44 + i] = frames[i + 1];
-    out[44 + i + 1] = frames[i];
+    out[kWaveHeaderBytes + i] = frames[i + 1];
+    out[kWaveHeaderBytes + i + 1] = frames[i];
   }
   std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr) return false;
