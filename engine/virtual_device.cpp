@@ -62,23 +62,23 @@ void VirtualDevice::AdvanceTo(uint64_t totalFrames) {
   }
 }
 
-TimerId ManualTimer::StartPeriodic(uint32_t periodMs, TimerCallbackFn callback, void* context) {
+TimerId ManualTimer::Start(uint32_t periodMs, bool oneShot, TimerCallbackFn callback,
+                           void* context) {
   liveId_ = nextId_++;
-  oneShot_ = false;
+  oneShot_ = oneShot;
   periodMs_ = periodMs;
   callback_ = callback;
   context_ = context;
   return liveId_;
 }
 
+TimerId ManualTimer::StartPeriodic(uint32_t periodMs, TimerCallbackFn callback, void* context) {
+  return Start(periodMs, false, callback, context);
+}
+
 TimerId ManualTimer::StartOneShot(uint32_t delayMs, uint32_t /*resolutionMs*/,
                                   TimerCallbackFn callback, void* context) {
-  liveId_ = nextId_++;
-  oneShot_ = true;
-  periodMs_ = delayMs;
-  callback_ = callback;
-  context_ = context;
-  return liveId_;
+  return Start(delayMs, true, callback, context);
 }
 
 void ManualTimer::Kill(TimerId id) {

@@ -73,6 +73,7 @@ class ManualTimer : public PlaybackTimer {
   int killCount() const { return killCount_; }
 
  private:
+  TimerId Start(uint32_t periodMs, bool oneShot, TimerCallbackFn callback, void* context);
   TimerId nextId_ = 1;
   TimerId liveId_ = 0;
   bool oneShot_ = false;
