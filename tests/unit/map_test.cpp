@@ -46,8 +46,10 @@ TEST_F(Map, AClickActsOnTheHeldKeyOrTheNearestLoadedSlot) {
   EXPECT_EQ(PickSlotFrom(m, keys, 175, 175), 1);  // all tie: the lowest loaded one
   EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 7);
   EXPECT_EQ(PickSlotFrom(m, keys, 350, 350), -1);  // no loaded slot within 350 pixels
-  keys[5] = keys[3] = true;                        // keypad 6 and 4: the first, loaded or not
-  EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 3);
+  std::vector<int> asked;  // keypad 4 and 6 down: the asking stops at 4, keeping 6's press
+  ReadKeypad([&](int k) { return asked.push_back(k), k == 3 || k == 5; }, keys);
+  EXPECT_EQ(asked, std::vector<int>({0, 1, 2, 3}));
+  EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 3);  // the key wins, loaded or not
 }
 
 // A move sets the clamped closeness as the target of loaded, free slots; leaving releases.
