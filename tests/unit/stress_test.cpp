@@ -1,5 +1,6 @@
 // The tick on its own thread against the GUI thread's loads, unloads, syncs, moves, stops, starts
-// and rate changes: no race report, a consistent table, no write into a stopped ring.
+// and rate changes, and the Frequency check marks read beside it: no race report, a consistent
+// table, no write into a stopped ring.
 #include <atomic>
 #include <thread>
 
@@ -58,6 +59,9 @@ TEST(StressTest, TickAgainstTheGuiThread) {
   std::thread tick([&] {
     while (!done) MixerTick(m);
   });
+  std::thread menu([&] {  // the deferred menu step reads the rate on the timer thread
+    while (!done) ASSERT_GE(CheckedRateItem(m), 0);
+  });
   MapMouseMove(m, 100, 100);
   StartPlayback(m);
   for (int i = 0; i < 20000; ++i) {
@@ -94,6 +98,7 @@ TEST(StressTest, TickAgainstTheGuiThread) {
   }
   done = true;
   tick.join();
+  menu.join();
   StopPlayback(m);
   for (int c = 0; c < kChannelCount; ++c) UnloadChannel(m, c);
 }

@@ -8,6 +8,7 @@
 #include "engine/output.h"
 #include "engine/slot.h"
 #include "resources/resource_ids.h"
+#include "ui/rate_change.h"
 #include "ui/win/app.h"
 #include "ui/win/princ.h"
 #include "ui/win/win_ui.h"
@@ -20,11 +21,11 @@ HWND Panel() {
   return g_princ != nullptr ? g_princ->Window() : nullptr;
 }
 
+// The rate is read while the frame menu is held: of two updates that race (the deferred menu
+// step and a rate change), the later one also reads the later rate.
 void SetChecksFromRate(TFrameMenu& menu) {
-  const int32_t rate = g_mixer.outputRate;
-  menu.CheckItem(IDM_RATE_11025, rate == 11025);
-  menu.CheckItem(IDM_RATE_22050, rate == 22050);
-  menu.CheckItem(IDM_RATE_44100, rate == 44100);
+  const int checked = CheckedRateItem(g_mixer);
+  for (int item = 0; item < 3; ++item) menu.CheckItem(IDM_RATE_11025 + item, item == checked);
 }
 
 }  // namespace
