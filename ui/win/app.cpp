@@ -3,18 +3,13 @@
 
 #include "engine/mixer.h"
 #include "resources/resource_ids.h"
+#include "ui/win/file_dialogs.h"
 #include "ui/win/lamap.h"
 #include "ui/win/princ.h"
 #include "ui/win/win_ui.h"
+#include "ui/win/window_state.h"
 
 namespace mixorama {
-
-HINSTANCE g_instance = nullptr;
-TPrinc* g_princ = nullptr;
-TLaMap* g_laMap = nullptr;
-TFrame* g_frame = nullptr;
-HWND g_frameWindow = nullptr;
-HWND g_panelWindow = nullptr;
 
 namespace {
 
@@ -39,7 +34,6 @@ class TFrame {
   // Registers the class and creates the window with the menu; the panel is created and set
   // up during this call. Returns false when the window could not be created.
   bool Create(HINSTANCE instance, const char* menuName);
-  HWND Window() const { return window_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -74,7 +68,7 @@ LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     auto* self = static_cast<TFrame*>(create->lpCreateParams);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->window_ = window;
-    g_frameWindow = window;
+    g_win.frameWindow = window;
   }
   auto* self = reinterpret_cast<TFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
@@ -86,12 +80,12 @@ LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LP
       return 0;
     case WM_SETFOCUS:
       // The keyboard goes to the panel, which hands it to its focused control.
-      if (self->client_->Window() != nullptr) SetFocus(self->client_->Window());
+      if (PanelWindow() != nullptr) SetFocus(PanelWindow());
       return 0;
     case WM_COMMAND:
       // Menu commands reach the panel wherever the focus is inside the frame.
-      if (lParam == 0 && self->client_->Window() != nullptr) {
-        SendMessageA(self->client_->Window(), WM_COMMAND, wParam, lParam);
+      if (lParam == 0 && PanelWindow() != nullptr) {
+        SendMessageA(PanelWindow(), WM_COMMAND, wParam, lParam);
       }
       return 0;
     case WM_CLOSE:
@@ -113,7 +107,7 @@ LRESULT TFrame::OnCreate() {
 
 // Makes the client area exactly the panel's outer size, keeping the top-left corner.
 void TFrame::FitToClient() {
-  HWND panel = client_->Window();
+  HWND panel = PanelWindow();
   if (panel == nullptr || fitting_) return;
   RECT panelRect;
   RECT client;
@@ -132,7 +126,7 @@ void TFrame::FitToClient() {
 
 // Only windows that still exist are asked: after the panel is gone the frame just closes.
 void TFrame::OnClose() {
-  if (client_->Window() != nullptr && !client_->CanClose()) return;
+  if (PanelWindow() != nullptr && !client_->CanClose()) return;
   DestroyWindow(window_);
 }
 
@@ -142,32 +136,35 @@ int ShowModeForScreenWidth(int fullScreenClientWidth) {
 
 TApp::TApp(const char* name, HINSTANCE instance, HINSTANCE, const char*, int showMode)
     : name_(name), instance_(instance), showMode_(showMode) {
+  char folder[kPathBytes];
+  const char* startFolder = ReadInitialDir(folder);
+  g_win.startFolder = startFolder != nullptr ? startFolder : "";
   InitMainWindow();
 }
 
 TApp::~TApp() {
-  delete g_princ;  // the panel's teardown
-  g_princ = nullptr;
-  delete g_laMap;
-  g_laMap = nullptr;
-  delete g_frame;
-  g_frame = nullptr;
+  delete g_win.princ;  // the panel's teardown
+  g_win.princ = nullptr;
+  delete g_win.laMap;
+  g_win.laMap = nullptr;
+  delete g_win.frame;
+  g_win.frame = nullptr;
 }
 
 void TApp::InitMainWindow() {
-  g_princ = new TPrinc(instance_, kPanelTemplateName);
-  g_laMap = new TLaMap(instance_, IDC_MAP);
-  g_frame = new TFrame(name_.c_str(), g_princ);
+  g_win.princ = new TPrinc(instance_, kPanelTemplateName);
+  g_win.laMap = new TLaMap(instance_, IDC_MAP);
+  g_win.frame = new TFrame(name_.c_str(), g_win.princ);
 }
 
 bool TApp::CreateMainWindow() {
-  return g_frame->Create(instance_, kFrameMenuName);
+  return g_win.frame->Create(instance_, kFrameMenuName);
 }
 
 int TApp::Run() {
   if (!CreateMainWindow()) return 1;
-  ShowWindow(g_frameWindow, showMode_);
-  UpdateWindow(g_frameWindow);
+  ShowWindow(g_win.frameWindow.load(), showMode_);
+  UpdateWindow(g_win.frameWindow.load());
   return MessageLoop();
 }
 
@@ -176,7 +173,7 @@ int TApp::MessageLoop() {
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
-    HWND panel = g_princ->Window();
+    HWND panel = PanelWindow();
     if (panel != nullptr && IsDialogMessageA(panel, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

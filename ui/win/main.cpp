@@ -6,10 +6,11 @@
 #include "engine/win/winmm_device.h"
 #include "ui/win/app.h"
 #include "ui/win/win_ui.h"
+#include "ui/win/window_state.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int) {
   using namespace mixorama;
-  g_instance = instance;
+  g_win.instance = instance;
   const int showMode = ShowModeForScreenWidth(GetSystemMetrics(SM_CXFULLSCREEN));
 
   // The engine's platform services live as long as the process.

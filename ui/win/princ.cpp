@@ -8,8 +8,11 @@
 #include "ui/map_rules.h"
 #include "ui/win/app.h"
 #include "ui/win/lamap.h"
-#include "ui/win/panel_commands_win.h"
+#include "ui/win/panel_buttons.h"
+#include "ui/win/panel_quit_help_rate.h"
+#include "ui/win/panel_setup_files.h"
 #include "ui/win/win_ui.h"
+#include "ui/win/window_state.h"
 
 namespace mixorama {
 
@@ -103,7 +106,7 @@ INT_PTR CALLBACK TPrinc::DialogProc(HWND window, UINT message, WPARAM wParam, LP
       HWND control = reinterpret_cast<HWND>(lParam);
       self->DefaultCommand(id);
       // The command may have destroyed the panel (OK, Cancel, Quit).
-      if (self->Window() != nullptr) self->OnCommand(id, code, control);
+      if (PanelWindow() != nullptr) self->OnCommand(id, code, control);
       return TRUE;
     }
     case WM_DESTROY:
@@ -116,11 +119,12 @@ INT_PTR CALLBACK TPrinc::DialogProc(HWND window, UINT message, WPARAM wParam, LP
 
 void TPrinc::SetupWindow(HWND window) {
   Mixer& m = g_mixer;
-  window_.store(window);
+  // From here on message boxes (the engine init's among them) are owned by the panel.
+  g_win.panelWindow = window;
   // The standard dialog set-up is done: the template's controls exist. The map takes over
   // control 200 from here on.
   StretchLayoutForMap(window);
-  if (g_laMap != nullptr) g_laMap->Attach(window);
+  if (g_win.laMap != nullptr) g_win.laMap->Attach(window);
 
   m.engineReady = EngineInit(m);
   {
@@ -131,8 +135,7 @@ void TPrinc::SetupWindow(HWND window) {
     }
   }
   // The position record asks for bytes: the device keeps it so (WinmmDevice).
-  g_panelWindow = window;
-  SetWindowTextA(g_frameWindow, kDemoTitle);
+  SetWindowTextA(g_win.frameWindow.load(), kDemoTitle);
 
   // The start-up set, from the current directory. The start-up labels show the whole stored
   // name (already in capitals), unlike the labels of waves loaded later.
@@ -150,7 +153,7 @@ void TPrinc::SetupWindow(HWND window) {
 }
 
 void TPrinc::DefaultCommand(int id) {
-  HWND window = Window();
+  HWND window = PanelWindow();
   switch (id) {
     case IDOK:
       if (ConfirmQuit()) DestroyWindow(window);
@@ -199,8 +202,9 @@ void TPrinc::OnCommand(int id, int notifyCode, HWND control) {
 
 // The frame closes itself when its client window goes; the panel is no longer asked then.
 void TPrinc::OnDestroy() {
-  window_.store(nullptr);
-  if (g_frameWindow != nullptr) PostMessageA(g_frameWindow, WM_CLOSE, 0, 0);
+  g_win.panelWindow = nullptr;
+  HWND frame = g_win.frameWindow.load();
+  if (frame != nullptr) PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
 }  // namespace mixorama

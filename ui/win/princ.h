@@ -1,12 +1,10 @@
 // TPrinc: the control panel, a modeless child dialog built from FEN_PRINC. It sets up the
 // engine and the start-up set when its window is created, turns button clicks and menu
 // commands into commands, answers the frame's close query and tears the engine down when the
-// object is destroyed. GUI thread only, except Window(), which any thread may read.
+// object is destroyed. Its window is known through PanelWindow() (WinState). GUI thread only.
 #pragma once
 
 #include <windows.h>
-
-#include <atomic>
 
 #include "engine/platform.h"
 
@@ -25,9 +23,6 @@ class TPrinc {
   // Returns the window, or null when it could not be created.
   HWND Create(HWND parent);
 
-  // The panel's window while it exists, null before and after.
-  HWND Window() const { return window_.load(); }
-
   // The close query: ConfirmQuit. True when the program may close.
   bool CanClose();
 
@@ -43,7 +38,6 @@ class TPrinc {
 
   HINSTANCE instance_;
   const char* templateName_;
-  std::atomic<HWND> window_{nullptr};
   TimerId oneShotTimer_ = 0;  // the start-up timer of the deferred menu step
 };
 

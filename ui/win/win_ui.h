@@ -18,10 +18,12 @@ class TFrameMenu {
   HMENU menu_;
 };
 
+// The frame menu lives in WinState (frameMenu, under frameMenuLock).
+
 // Creates the frame menu around GetMenu(frame) (the deferred menu step). Any thread.
 void CreateFrameMenu(HWND frame);
 
-// Deletes the frame menu, if it exists (teardown).
+// Deletes the frame menu, if it exists (teardown). GUI thread.
 void DeleteFrameMenu();
 
 // Runs fn(menu) with the frame menu while holding it against deletion; returns false, without
