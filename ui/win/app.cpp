@@ -32,7 +32,8 @@ class TFrame {
   TFrame(const char* title, TPrinc* client) : title_(title), client_(client) {}
 
   // Registers the class and creates the window with the menu; the panel is created and set
-  // up during this call. Returns false when the window could not be created.
+  // up during this call. Returns false when the window could not be created, the panel
+  // included: the window is gone again then, and no handle of it is kept.
   bool Create(HINSTANCE instance, const char* menuName);
 
  private:
@@ -43,8 +44,9 @@ class TFrame {
 
   const char* title_;
   TPrinc* client_;
-  HWND window_ = nullptr;
-  bool fitting_ = false;  // the fit's own move sizes the frame again
+  HWND window_ = nullptr;  // from WM_NCCREATE to WM_NCDESTROY, as WinState::frameWindow
+  bool created_ = false;   // CreateWindowExA returned the window
+  bool fitting_ = false;   // the fit's own move sizes the frame again
 };
 
 bool TFrame::Create(HINSTANCE instance, const char* menuName) {
@@ -57,9 +59,11 @@ bool TFrame::Create(HINSTANCE instance, const char* menuName) {
   wc.lpszClassName = kFrameClassName;
   if (RegisterClassA(&wc) == 0) return false;
   HMENU menu = LoadMenuA(instance, menuName);
-  CreateWindowExA(0, kFrameClassName, title_, kFrameStyle, 0, 0, kFrameWidth, kFrameHeight, nullptr,
-                  menu, instance, this);
-  return window_ != nullptr;
+  // A WM_CREATE that fails (no panel) makes the system destroy the window before
+  // CreateWindowExA returns: its result, not the handle seen in WM_NCCREATE, tells.
+  created_ = CreateWindowExA(0, kFrameClassName, title_, kFrameStyle, 0, 0, kFrameWidth,
+                             kFrameHeight, nullptr, menu, instance, this) != nullptr;
+  return created_;
 }
 
 LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -92,8 +96,13 @@ LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LP
       self->OnClose();
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      // A frame that was never created leaves no quit message behind for the caller.
+      if (self->created_) PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY:
+      self->window_ = nullptr;
+      g_win.frameWindow = nullptr;
+      return DefWindowProcA(window, message, wParam, lParam);
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

@@ -25,11 +25,13 @@ class TApp {
   // Destroys the panel (its teardown), then the map and the frame objects.
   ~TApp();
 
-  // Creates and shows the frame, runs the message loop; returns the exit code (0 normally).
+  // Creates and shows the frame, runs the message loop; returns the exit code: 0 normally, 1
+  // when the frame (with the panel inside it) could not be created.
   int Run();
 
-  // The parts of Run: the frame window (with the panel set up inside it), then the message
-  // loop with the panel's keyboard handling, until WM_QUIT; returns its exit code.
+  // The parts of Run: the frame window (with the panel set up inside it; false when either
+  // could not be created), then the message loop with the panel's keyboard handling, until
+  // WM_QUIT; returns its exit code.
   bool CreateMainWindow();
   int MessageLoop();
 
