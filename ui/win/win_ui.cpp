@@ -17,7 +17,7 @@ void TFrameMenu::CheckItem(UINT commandId, bool checked) {
 void CreateFrameMenu(HWND frame) {
   HMENU menu = GetMenu(frame);
   std::lock_guard<std::mutex> hold(g_win.frameMenuLock);
-  if (g_win.frameMenu == nullptr) g_win.frameMenu = new TFrameMenu(menu);
+  if (g_win.frameMenu == nullptr && !g_win.frameMenuClosed) g_win.frameMenu = new TFrameMenu(menu);
 }
 
 void DeleteFrameMenu() {
@@ -26,6 +26,7 @@ void DeleteFrameMenu() {
     std::lock_guard<std::mutex> hold(g_win.frameMenuLock);
     old = g_win.frameMenu;
     g_win.frameMenu = nullptr;
+    g_win.frameMenuClosed = true;
   }
   delete old;
 }

@@ -44,5 +44,12 @@ TEST(WindowLayer, AFrameThatCannotBeMadeEndsTheProgramWith1) {
   EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+// The start-up timer's deferred menu step, already running, may finish after the teardown.
+TEST(WindowLayer, NoFrameMenuIsMadeOnceTheTeardownDeletedIt) {
+  DeleteFrameMenu();
+  WinUi().DeferredMenuStep();
+  EXPECT_FALSE(WithFrameMenu([](TFrameMenu&) {}));
+}
+
 }  // namespace
 }  // namespace mixorama::test
