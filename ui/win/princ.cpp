@@ -69,10 +69,10 @@ TPrinc::TPrinc(HINSTANCE instance, const char* templateName)
 
 TPrinc::~TPrinc() {
   Mixer& m = g_mixer;
-  // The deferred menu step must not run once the frame is gone.
-  if (m.menuSetup.exchange(0) != 0 && oneShotTimer_ != 0 && m.timer != nullptr) {
-    m.timer->Kill(oneShotTimer_);
-  }
+  // The deferred menu step must not run once the frame is gone: the start-up timer is killed
+  // even when it has fired, so that a step still running is waited for.
+  m.menuSetup = 0;
+  if (oneShotTimer_ != 0 && m.timer != nullptr) m.timer->Kill(oneShotTimer_);
   // Playback and its timer stop before any sample memory is released, so no tick can read
   // freed memory.
   StopPlayback(m);

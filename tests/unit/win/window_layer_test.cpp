@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
+#include "engine/win/mm_timer.h"
 #include "ui/win/app.h"
 #include "ui/win/princ.h"
 #include "ui/win/win_ui.h"
@@ -49,6 +51,28 @@ TEST(WindowLayer, NoFrameMenuIsMadeOnceTheTeardownDeletedIt) {
   DeleteFrameMenu();
   WinUi().DeferredMenuStep();
   EXPECT_FALSE(WithFrameMenu([](TFrameMenu&) {}));
+}
+
+// The teardown goes on to destroy what a tick uses once Kill returns. The callback holds on
+// until Kill has returned or a fifth of a second has passed: only a Kill that waits sees it
+// finished.
+TEST(WindowLayer, KillWaitsForACallbackInFlight) {
+  static std::atomic<int> step{0};  // 1 running, 2 killing, 3 killed, 4 finished
+  MmTimer timer;
+  const TimerId id = timer.StartPeriodic(
+      1,
+      [](void*) {
+        int running = 0;
+        if (!step.compare_exchange_strong(running, 1)) return;
+        while (step == 1) Sleep(0);
+        for (int ms = 0; ms < 200 && step == 2; ++ms) Sleep(1);
+        step = 4;
+      },
+      nullptr);
+  while (step == 0) Sleep(0);
+  step = 2;
+  timer.Kill(id);
+  EXPECT_EQ(step.exchange(3), 4);
 }
 
 }  // namespace
