@@ -1,6 +1,8 @@
 // Program entry, the application object and the main frame.
 #include "ui/win/app.h"
 
+#include <algorithm>
+
 #include "engine/mixer.h"
 #include "resources/resource_ids.h"
 #include "ui/win/file_dialogs.h"
@@ -21,6 +23,15 @@ constexpr DWORD kFrameStyle =
 static_assert(kFrameStyle == 0x12CA0000, "frame style");
 constexpr int kFrameWidth = 640;  // outer size until the first fit to the panel
 constexpr int kFrameHeight = 480;
+
+// The rectangle r cut to the size of area where it is larger, then moved inside area.
+RECT KeepInside(RECT r, const RECT& area) {
+  const LONG width = std::min(r.right - r.left, area.right - area.left);
+  const LONG height = std::min(r.bottom - r.top, area.bottom - area.top);
+  const LONG left = std::clamp(r.left, area.left, area.right - width);
+  const LONG top = std::clamp(r.top, area.top, area.bottom - height);
+  return RECT{left, top, left + width, top + height};
+}
 
 }  // namespace
 
@@ -114,7 +125,11 @@ LRESULT TFrame::OnCreate() {
   return 0;
 }
 
-// Makes the client area exactly the panel's outer size, keeping the top-left corner.
+// Makes the client area exactly the panel's outer size, keeping the top-left corner, then
+// keeps the whole frame on the work area (the screen less the task bar): a frame wider or
+// taller than the work area is cut to it, and one reaching past an edge is moved back inside.
+// At 640 x 480 the stretched panel does not fit: the frame then covers the work area and the
+// panel's right and bottom parts are cut off.
 void TFrame::FitToClient() {
   HWND panel = PanelWindow();
   if (panel == nullptr || fitting_) return;
@@ -124,12 +139,19 @@ void TFrame::FitToClient() {
   GetWindowRect(panel, &panelRect);
   GetClientRect(window_, &client);
   GetWindowRect(window_, &outer);
-  const int dx = (panelRect.right - panelRect.left) - (client.right - client.left);
-  const int dy = (panelRect.bottom - panelRect.top) - (client.bottom - client.top);
-  if (dx == 0 && dy == 0) return;
+  const int width = (outer.right - outer.left) + (panelRect.right - panelRect.left) - client.right;
+  const int height =
+      (outer.bottom - outer.top) + (panelRect.bottom - panelRect.top) - client.bottom;
+  RECT work;
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  const RECT fitted =
+      KeepInside(RECT{outer.left, outer.top, outer.left + width, outer.top + height}, work);
+  if (EqualRect(&fitted, &outer)) return;
   fitting_ = true;
-  MoveWindow(window_, outer.left, outer.top, outer.right - outer.left + dx,
-             outer.bottom - outer.top + dy, TRUE);
+  MoveWindow(window_, fitted.left, fitted.top, fitted.right - fitted.left,
+             fitted.bottom - fitted.top, TRUE);
   fitting_ = false;
 }
 

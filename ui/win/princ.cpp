@@ -22,10 +22,13 @@ namespace {
 constexpr uint32_t kMenuStepDelayMs = 100;
 constexpr uint32_t kMenuStepResolutionMs = 10;
 
-// The map needs 350 x 350 pixels. The template gives its control 200 x 216 dialog units,
-// which is fewer pixels with small dialog fonts (under Wine, 300 x 324). Then the whole panel
-// is stretched, keeping the template's proportions, so that the map control covers the map
-// and the numbers stay beside the slot points. The font is left as it is.
+// The map is drawn 350 x 350 pixels from the top-left corner of control 200. The template
+// gives the control 200 x 216 dialog units, which with small dialog fonts is fewer pixels
+// (under Wine 300 x 324). On any system, when either side of the control is under 350 pixels,
+// the position and size of every control and the size of the panel are multiplied by one
+// factor on both axes, 350 / the shorter side: that side becomes exactly 350, the other at
+// least 350 (under Wine the control becomes 350 x 378), and the panel keeps the template's
+// proportions. Nothing moves when both sides are 350 or more; the font is left as it is.
 void StretchLayoutForMap(HWND panel) {
   HWND map = GetDlgItem(panel, IDC_MAP);
   if (map == nullptr) return;
@@ -33,31 +36,28 @@ void StretchLayoutForMap(HWND panel) {
   GetWindowRect(map, &mapRect);
   const int mapWidth = mapRect.right - mapRect.left;
   const int mapHeight = mapRect.bottom - mapRect.top;
-  if (mapWidth <= 0 || mapHeight <= 0) return;
-  const int wantWidth = mapWidth < kMapSize ? kMapSize : mapWidth;
-  const int wantHeight = mapHeight < kMapSize ? kMapSize : mapHeight;
-  if (wantWidth == mapWidth && wantHeight == mapHeight) return;
+  const int shorter = mapWidth < mapHeight ? mapWidth : mapHeight;
+  if (shorter <= 0 || shorter >= kMapSize) return;
 
   for (HWND c = GetWindow(panel, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
     RECT r;
     GetWindowRect(c, &r);
     MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&r), 2);
-    const int left = MulDiv(r.left, wantWidth, mapWidth);
-    const int top = MulDiv(r.top, wantHeight, mapHeight);
-    int width = MulDiv(r.right, wantWidth, mapWidth) - left;
-    int height = MulDiv(r.bottom, wantHeight, mapHeight) - top;
-    if (c == map) {
-      width = wantWidth;
-      height = wantHeight;
-    }
+    const int left = MulDiv(r.left, kMapSize, shorter);
+    const int top = MulDiv(r.top, kMapSize, shorter);
+    // The map's own size is scaled whole, so rounding cannot leave its shorter side at 349.
+    const int width =
+        c == map ? MulDiv(mapWidth, kMapSize, shorter) : MulDiv(r.right, kMapSize, shorter) - left;
+    const int height =
+        c == map ? MulDiv(mapHeight, kMapSize, shorter) : MulDiv(r.bottom, kMapSize, shorter) - top;
     MoveWindow(c, left, top, width, height, FALSE);
   }
   RECT client;
   RECT outer;
   GetClientRect(panel, &client);
   GetWindowRect(panel, &outer);
-  const int growX = MulDiv(client.right, wantWidth, mapWidth) - client.right;
-  const int growY = MulDiv(client.bottom, wantHeight, mapHeight) - client.bottom;
+  const int growX = MulDiv(client.right, kMapSize, shorter) - client.right;
+  const int growY = MulDiv(client.bottom, kMapSize, shorter) - client.bottom;
   SetWindowPos(panel, nullptr, 0, 0, outer.right - outer.left + growX,
                outer.bottom - outer.top + growY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
