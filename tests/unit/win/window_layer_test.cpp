@@ -1,78 +1,58 @@
-// The Windows layer's faults that need no display: what the timer thread may still do while
-// the GUI thread tears the program down, and a frame that cannot be made.
+// The Windows layer's teardown: the timer thread still running into it, a frame not made.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
-#include <cstring>
-#include <thread>
 
 #include "engine/win/mm_timer.h"
 #include "ui/win/app.h"
-#include "ui/win/princ.h"
 #include "ui/win/win_ui.h"
 #include "ui/win/window_state.h"
 
 namespace mixorama::test {
 namespace {
 
-HWND g_boxOwner = nullptr;
+HWND g_boxOwner = reinterpret_cast<HWND>(-1);  // no box yet
 int WINAPI RecordBox(HWND owner, LPCSTR, LPCSTR, UINT, WORD) {
   return g_boxOwner = owner, IDOK;
 }
 
-// A failed position query shows its box from the timer thread, while the GUI thread may be
-// deleting the panel object: the owner comes from the panel's handle, never from the object.
-TEST(WindowLayer, AnInfoBoxOffTheGuiThreadReadsNoPanelObject) {
-  alignas(TPrinc) unsigned char gone[sizeof(TPrinc)];
-  std::memset(gone, 0xDD, sizeof gone);  // what a late reader of the deleted panel finds
-  g_win.princ = reinterpret_cast<TPrinc*>(gone);
-  g_win.panelWindow = GetDesktopWindow();
-  g_win.messageBox = &RecordBox;
-  std::thread([] { WinUi().InfoBox("late"); }).join();
-  EXPECT_EQ(g_boxOwner, GetDesktopWindow());
-  g_win.princ = nullptr;
-  g_win.panelWindow = nullptr;
+// Once: a failed position query's box, then held until Kill has returned or for 200 ms.
+std::atomic<int> g_step{0};  // 1 box shown, 2 killed, 3 finished
+void LateTick(void*) {
+  if (g_step != 0) return;
+  WinUi().InfoBox("late");
+  g_step = 1;
+  for (int ms = 0; ms < 200 && g_step == 1; ++ms) Sleep(1);
+  g_step = 3;
 }
 
-// This test program holds no FEN_PRINC: the panel, and with it the frame, cannot be made.
-// A quit message put first ends a message loop that must not run at all.
+// The panel is gone, its object deleted (the memory reused) and its handle cleared: the box's
+// owner comes from the handle alone. Once Kill returns the teardown destroys what a tick uses:
+// the tick must be done by then.
+TEST(WindowLayer, ATickRunningIntoTheTeardown) {
+  std::string gone(4096, '\xDD');
+  g_win.princ = reinterpret_cast<TPrinc*>(gone.data());
+  g_win.messageBox = &RecordBox;
+  MmTimer timer;
+  const TimerId id = timer.StartPeriodic(1, &LateTick, nullptr);
+  while (g_step == 0) Sleep(0);
+  EXPECT_EQ(g_boxOwner, nullptr);
+  timer.Kill(id);
+  EXPECT_EQ(g_step.exchange(2), 3);
+  g_win.princ = nullptr;
+}
+
+// This test program holds no FEN_PRINC: the panel, and with it the frame, cannot be made. A
+// quit message put first would end a message loop that must not run at all. After the
+// teardown, the start-up timer's deferred menu step (already running) makes no frame menu.
 TEST(WindowLayer, AFrameThatCannotBeMadeEndsTheProgramWith1) {
-  TApp app("frame", GetModuleHandleA(nullptr), nullptr, "", SW_HIDE);
   PostQuitMessage(2);
-  EXPECT_EQ(app.Run(), 1);
-  EXPECT_EQ(g_win.frameWindow.load(), nullptr);
+  EXPECT_EQ(TApp("frame", GetModuleHandleA(nullptr), nullptr, "", SW_HIDE).Run(), 1);
   MSG quit;
   EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-}
-
-// The start-up timer's deferred menu step, already running, may finish after the teardown.
-TEST(WindowLayer, NoFrameMenuIsMadeOnceTheTeardownDeletedIt) {
-  DeleteFrameMenu();
   WinUi().DeferredMenuStep();
   EXPECT_FALSE(WithFrameMenu([](TFrameMenu&) {}));
-}
-
-// The teardown goes on to destroy what a tick uses once Kill returns. The callback holds on
-// until Kill has returned or a fifth of a second has passed: only a Kill that waits sees it
-// finished.
-TEST(WindowLayer, KillWaitsForACallbackInFlight) {
-  static std::atomic<int> step{0};  // 1 running, 2 killing, 3 killed, 4 finished
-  MmTimer timer;
-  const TimerId id = timer.StartPeriodic(
-      1,
-      [](void*) {
-        int running = 0;
-        if (!step.compare_exchange_strong(running, 1)) return;
-        while (step == 1) Sleep(0);
-        for (int ms = 0; ms < 200 && step == 2; ++ms) Sleep(1);
-        step = 4;
-      },
-      nullptr);
-  while (step == 0) Sleep(0);
-  step = 2;
-  timer.Kill(id);
-  EXPECT_EQ(step.exchange(3), 4);
 }
 
 }  // namespace
