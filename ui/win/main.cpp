@@ -13,7 +13,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   g_win.instance = instance;
   const int showMode = ShowModeForScreenWidth(GetSystemMetrics(SM_CXFULLSCREEN));
 
-  // The engine's platform services live as long as the process.
+  // The engine's platform services live as long as the process. The panel's teardown, in the
+  // application's destructor, leaves no timer callback running, so they may go after it.
   static WinmmDevice device;
   static MmTimer timer;
   static WinUi ui;
