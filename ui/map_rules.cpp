@@ -74,6 +74,14 @@ ColorRef PaintColor(const Mixer& m, int slot) {
   return LevelColor(m.targetVolume[slot]);
 }
 
+void ReadKeypad(const std::function<bool(int key)>& keyDown, bool keypadDown[kChannelCount]) {
+  bool found = false;
+  for (int k = 0; k < kChannelCount; ++k) {
+    keypadDown[k] = !found && keyDown(k);
+    found = found || keypadDown[k];
+  }
+}
+
 int PickSlotFrom(const Mixer& m, const bool keypadDown[kChannelCount], int32_t x, int32_t y) {
   for (int k = 0; k < kChannelCount; ++k) {
     if (keypadDown[k]) return k;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "engine/mixer.h"
 
@@ -67,7 +68,14 @@ bool SlotLoaded(const Mixer& m, int slot);
 // else the level colour of its target volume, loaded or not.
 ColorRef PaintColor(const Mixer& m, int slot);
 
-// Slot choice of a click (PickSlot without the platform reads). keypadDown[k] is true when
+// Reads the keypad for a click. keyDown(k) asks the platform about keypad key k + 1 (0..7) and
+// is true when the key is down or was pressed since the previous query; asking clears that
+// "pressed since" report. Keys are asked in order 1..8 and the asking stops at the first key
+// down, so a press of a later key is not consumed and still counts for the next click.
+// keypadDown[k] receives the answers, false for keys not asked.
+void ReadKeypad(const std::function<bool(int key)>& keyDown, bool keypadDown[kChannelCount]);
+
+// Slot choice of a click (without the platform reads). keypadDown[k] is true when
 // keypad key k + 1 is reported down or pressed since the previous query. The first such key
 // wins, loaded or not; otherwise the loaded slot with the greatest closeness at (x, y) above
 // 0, the lowest slot on ties. Returns the slot index 0..7, or -1 when none qualifies.

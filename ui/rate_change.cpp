@@ -8,6 +8,19 @@
 
 namespace mixorama {
 
+int CheckedRateItem(Mixer& m) {
+  int32_t rate = 0;
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    rate = m.outputRate;
+  }
+  const int32_t items[] = {11025, 22050, 44100};
+  for (int i = 0; i < 3; ++i) {
+    if (items[i] == rate) return i;
+  }
+  return -1;
+}
+
 void ApplyOutputRate(Mixer& m, int32_t rate, RateChangeUi& panel) {
   // Stopping first ends the periodic timer, so no tick reads the ring or a channel below.
   StopPlayback(m);

@@ -21,6 +21,11 @@ class RateChangeUi {
   virtual void UpdateRateChecks() = 0;
 };
 
+// Which Frequency item carries the check mark: 0, 1 or 2 for 11025, 22050 or 44100 Hz, -1 for
+// another rate. Reads the output rate under Mixer::lock, so the deferred menu step may call it
+// on the timer thread while the GUI thread changes the rate. Never with the lock held.
+int CheckedRateItem(Mixer& m);
+
 // What the Frequency command does after a Yes: stop playback, play caption, release the ring,
 // empty every slot (EmptySlot), store rate and its ring size, run the engine init into the
 // engine-ready flag, update the check marks. rate is 11025, 22050 or 44100; it is applied even

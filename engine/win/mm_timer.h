@@ -22,7 +22,7 @@ class MmTimer : public PlaybackTimer {
   MmTimer();  // becomes the instance the timer procedures call into
   MmTimer(const MmTimer&) = delete;
   MmTimer& operator=(const MmTimer&) = delete;
-  // Kills the timers still running; afterwards the procedures find no instance.
+  // Kills the timers still running, as Kill does; afterwards the procedures find no instance.
   ~MmTimer() override;
 
   // timeSetEvent(periodMs, 0, ..., 0, TIME_PERIODIC). Returns 0 on failure.
@@ -30,24 +30,37 @@ class MmTimer : public PlaybackTimer {
   // timeSetEvent(delayMs, resolutionMs, ..., 0, TIME_ONESHOT). Returns 0 on failure.
   TimerId StartOneShot(uint32_t delayMs, uint32_t resolutionMs, TimerCallbackFn callback,
                        void* context) override;
-  // timeKillEvent(id); the result is ignored, as the engine ignores it.
+  // timeKillEvent(id) when id is a timer of ours still pending (a one-shot that has fired is
+  // not: the system may have given its id to another timer), then waits until no callback of
+  // this timer is running, unless the caller is the timer thread inside one (the tick that
+  // stops playback after a failed position query). So once Kill returns, what the callbacks
+  // use may be destroyed: timeKillEvent alone lets a callback already dispatched run on. A
+  // callback dispatched but not yet begun finds its slot emptied and returns at once.
+  // While it waits, messages that other threads send to the caller are handled: a message box
+  // on the timer thread sends to the thread of its owner window before it can close. Must not
+  // be called with a lock held that a callback takes.
   void Kill(TimerId id) override;
 
  private:
   struct Slot {
-    std::atomic<TimerCallbackFn> callback{nullptr};
+    std::atomic<TimerCallbackFn> callback{nullptr};  // null once killed
     std::atomic<void*> context{nullptr};
-    std::atomic<TimerId> id{0};
+    std::atomic<TimerId> id{0};    // the pending timer; 0 once killed or fired (one-shot)
+    std::atomic<DWORD> runner{0};  // the thread inside the callback, 0 when none
   };
 
   static void CALLBACK PeriodicProc(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
   static void CALLBACK OneShotProc(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
-  static void Run(Slot& slot);
+  void Run(Slot& slot, bool oneShot);
+  void WaitForCallbacks();
 
   static std::atomic<MmTimer*> instance_;
 
   Slot periodic_;
   Slot oneShot_;
+  // Set each time a callback returns (auto-reset). Never closed: a procedure that found this
+  // instance just before its destruction may still set it.
+  HANDLE callbackEnded_;
 };
 
 }  // namespace mixorama

@@ -6,7 +6,7 @@
 namespace mixorama::test {
 namespace {
 
-TEST(Closeness, AtTheWorkedPositions) {
+TEST(Closeness, AtTheWorkedPositionsAndItsColour) {
   const struct {
     int32_t x, y;
     int32_t expected[kChannelCount];
@@ -24,12 +24,8 @@ TEST(Closeness, AtTheWorkedPositions) {
   EXPECT_LT(Closeness(-32768, -32768, 5), 0);  // the sum of squares passes 31 bits
   EXPECT_EQ(ClampedCloseness(0, 0, 4), 1);
   EXPECT_EQ(ClampedCloseness(87, 350, 0), 1);  // exactly 350 pixels away
-}
-
-TEST(Colours, LevelColourRunsFromBlueThroughGreyToYellow) {
-  EXPECT_EQ(LevelColor(1), 0x00FF0000u);
-  EXPECT_EQ(LevelColor(175), 0x00807F7Fu);
-  EXPECT_EQ(LevelColor(350), 0x0000FFFFu);
+  EXPECT_EQ(std::vector<ColorRef>({LevelColor(1), LevelColor(175), LevelColor(350)}),
+            std::vector<ColorRef>({0x00FF0000u, 0x00807F7Fu, 0x0000FFFFu}));  // blue, grey, yellow
 }
 
 class Map : public Engine {
@@ -46,15 +42,16 @@ TEST_F(Map, AClickActsOnTheHeldKeyOrTheNearestLoadedSlot) {
   EXPECT_EQ(PickSlotFrom(m, keys, 175, 175), 1);  // all tie: the lowest loaded one
   EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 7);
   EXPECT_EQ(PickSlotFrom(m, keys, 350, 350), -1);  // no loaded slot within 350 pixels
-  keys[5] = keys[3] = true;                        // keypad 6 and 4: the first, loaded or not
-  EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 3);
+  std::vector<int> asked;  // keypad 4 and 6 down: the asking stops at 4, keeping 6's press
+  ReadKeypad([&](int k) { return asked.push_back(k), k == 3 || k == 5; }, keys);
+  EXPECT_EQ(asked, std::vector<int>({0, 1, 2, 3}));
+  EXPECT_EQ(PickSlotFrom(m, keys, 262, 0), 3);  // the key wins, loaded or not
 }
 
 // A move sets the clamped closeness as the target of loaded, free slots; leaving releases.
 TEST_F(Map, MovesFollowFreeLoadedSlotsAndLeavingReleases) {
   LoadSlots({0, 1, 2, 4});
-  m.locked[1] = 1;
-  m.muted[2] = 1;
+  m.locked[1] = m.muted[2] = 1;
   m.targetVolume[1] = 77;
   m.targetVolume[3] = 9;  // empty: not followed
   MoveResult r = MapMouseMove(m, 0, 0);
@@ -73,11 +70,10 @@ TEST_F(Map, MovesFollowFreeLoadedSlotsAndLeavingReleases) {
     MapMouseMove(m, 100, 100);
     const int32_t before = m.targetVolume[0];
     r = MapMouseMove(m, x, y);
-    EXPECT_TRUE(r.releaseCapture && r.repaintAll) << x << "," << y;
-    EXPECT_EQ(r.fillCount, 0);
-    EXPECT_EQ(m.mapHover, 0);
-    EXPECT_EQ(m.live, 1);
-    EXPECT_EQ(m.targetVolume[0], before);
+    EXPECT_EQ(std::vector<int32_t>({r.releaseCapture, r.repaintAll, r.fillCount, m.mapHover, m.live,
+                                    m.targetVolume[0]}),
+              std::vector<int32_t>({1, 1, 0, 0, 1, before}))
+        << x << "," << y;
   }
   r = MapMouseMove(m, 400, 10);  // a first move outside takes and releases at once
   EXPECT_TRUE(r.takeCapture && r.releaseCapture);
@@ -115,33 +111,25 @@ TEST_F(Map, ButtonsLockMuteAndFreeTheChosenSlot) {
   }
 }
 
-// Following the cursor sets targets while hovering (locked too, muted and empty never);
-// drawing only chooses colours.
+// Besides a click (the buttons above): following and drawing do nothing while the cursor is
+// off the map, an empty slot never follows and shows idle, the full repaint shows targets, and
+// locked shows over muted (a setup file may hold both).
 TEST_F(Map, FollowingTheCursorAndColours) {
   LoadSlots({0, 1});
   m.targetVolume[0] = m.targetVolume[6] = 175;
-  m.targetVolume[1] = 1;
-  m.muted[1] = 1;
-  FollowCursor(m, 0, 87, 0);  // not hovering
+  FollowCursor(m, 0, 87, 0);
   EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kIdleColor);
   m.mapHover = 1;
-  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 10).color, LevelColor(340));
-  EXPECT_EQ(m.targetVolume[0], 175);
-  m.locked[0] = 1;
-  const ColorRef colours[] = {DrawSlotSquareRule(m, 0, 87, 0).color,
-                              DrawSlotSquareRule(m, 1, 0, 87).color,
-                              DrawSlotSquareRule(m, 6, 350, 87).color};  // 6: empty
-  EXPECT_EQ(std::vector<ColorRef>(colours, colours + 3),
-            std::vector<ColorRef>({kLockedColor, kMutedColor, kIdleColor}));
-  for (int slot : {0, 1, 6}) FollowCursor(m, slot, 87, 0);
-  EXPECT_EQ(std::vector<int32_t>({m.targetVolume[0], m.targetVolume[1], m.targetVolume[6]}),
-            std::vector<int32_t>({350, 1, 175}));
+  FollowCursor(m, 6, 350, 87);
+  EXPECT_EQ(std::vector<int32_t>({m.targetVolume[0], m.targetVolume[6]}),
+            std::vector<int32_t>({175, 175}));
+  EXPECT_EQ(DrawSlotSquareRule(m, 6, 350, 87).color, kIdleColor);
   EXPECT_EQ(PaintColor(m, 6), LevelColor(175));
-  EXPECT_EQ(PaintColor(m, 0), kLockedColor);
+  m.muted[1] = 1;
   EXPECT_EQ(PaintColor(m, 1), kMutedColor);
-  m.muted[0] = 1;  // never both in practice; locked shows
-  EXPECT_EQ(PaintColor(m, 0), kLockedColor);
-  EXPECT_EQ(DrawSlotSquareRule(m, 0, 87, 0).color, kLockedColor);
+  m.locked[1] = 1;
+  EXPECT_EQ(PaintColor(m, 1), kLockedColor);
+  EXPECT_EQ(DrawSlotSquareRule(m, 1, 0, 87).color, kLockedColor);
 }
 
 }  // namespace

@@ -55,8 +55,8 @@ TEST(StressTest, TickAgainstTheGuiThread) {
                          PcmWave(1, 8, 22050, Pattern(777, 2)),
                          PcmWave(2, 8, 44100, Pattern(9000, 3))};
   std::atomic<bool> done{false};
-  std::thread tick([&] {
-    while (!done) MixerTick(m);
+  std::thread tick([&] {  // and the deferred menu step's read of the rate
+    while (!done) MixerTick(m), CheckedRateItem(m);
   });
   MapMouseMove(m, 100, 100);
   StartPlayback(m);

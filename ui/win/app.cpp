@@ -1,20 +1,17 @@
 // Program entry, the application object and the main frame.
 #include "ui/win/app.h"
 
+#include <algorithm>
+
 #include "engine/mixer.h"
 #include "resources/resource_ids.h"
+#include "ui/win/file_dialogs.h"
 #include "ui/win/lamap.h"
 #include "ui/win/princ.h"
 #include "ui/win/win_ui.h"
+#include "ui/win/window_state.h"
 
 namespace mixorama {
-
-HINSTANCE g_instance = nullptr;
-TPrinc* g_princ = nullptr;
-TLaMap* g_laMap = nullptr;
-TFrame* g_frame = nullptr;
-HWND g_frameWindow = nullptr;
-HWND g_panelWindow = nullptr;
 
 namespace {
 
@@ -27,6 +24,15 @@ static_assert(kFrameStyle == 0x12CA0000, "frame style");
 constexpr int kFrameWidth = 640;  // outer size until the first fit to the panel
 constexpr int kFrameHeight = 480;
 
+// The rectangle r cut to the size of area where it is larger, then moved inside area.
+RECT KeepInside(RECT r, const RECT& area) {
+  const LONG width = std::min(r.right - r.left, area.right - area.left);
+  const LONG height = std::min(r.bottom - r.top, area.bottom - area.top);
+  const LONG left = std::clamp(r.left, area.left, area.right - width);
+  const LONG top = std::clamp(r.top, area.top, area.bottom - height);
+  return RECT{left, top, left + width, top + height};
+}
+
 }  // namespace
 
 // The main frame: a top-level window whose client area is the control panel. It fits itself
@@ -37,9 +43,9 @@ class TFrame {
   TFrame(const char* title, TPrinc* client) : title_(title), client_(client) {}
 
   // Registers the class and creates the window with the menu; the panel is created and set
-  // up during this call. Returns false when the window could not be created.
+  // up during this call. Returns false when the window could not be created, the panel
+  // included: the window is gone again then, and no handle of it is kept.
   bool Create(HINSTANCE instance, const char* menuName);
-  HWND Window() const { return window_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,8 +55,9 @@ class TFrame {
 
   const char* title_;
   TPrinc* client_;
-  HWND window_ = nullptr;
-  bool fitting_ = false;  // the fit's own move sizes the frame again
+  HWND window_ = nullptr;  // from WM_NCCREATE to WM_NCDESTROY, as WinState::frameWindow
+  bool created_ = false;   // CreateWindowExA returned the window
+  bool fitting_ = false;   // the fit's own move sizes the frame again
 };
 
 bool TFrame::Create(HINSTANCE instance, const char* menuName) {
@@ -63,9 +70,11 @@ bool TFrame::Create(HINSTANCE instance, const char* menuName) {
   wc.lpszClassName = kFrameClassName;
   if (RegisterClassA(&wc) == 0) return false;
   HMENU menu = LoadMenuA(instance, menuName);
-  CreateWindowExA(0, kFrameClassName, title_, kFrameStyle, 0, 0, kFrameWidth, kFrameHeight, nullptr,
-                  menu, instance, this);
-  return window_ != nullptr;
+  // A WM_CREATE that fails (no panel) makes the system destroy the window before
+  // CreateWindowExA returns: its result, not the handle seen in WM_NCCREATE, tells.
+  created_ = CreateWindowExA(0, kFrameClassName, title_, kFrameStyle, 0, 0, kFrameWidth,
+                             kFrameHeight, nullptr, menu, instance, this) != nullptr;
+  return created_;
 }
 
 LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -74,7 +83,7 @@ LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     auto* self = static_cast<TFrame*>(create->lpCreateParams);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->window_ = window;
-    g_frameWindow = window;
+    g_win.frameWindow = window;
   }
   auto* self = reinterpret_cast<TFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
@@ -86,20 +95,25 @@ LRESULT CALLBACK TFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LP
       return 0;
     case WM_SETFOCUS:
       // The keyboard goes to the panel, which hands it to its focused control.
-      if (self->client_->Window() != nullptr) SetFocus(self->client_->Window());
+      if (PanelWindow() != nullptr) SetFocus(PanelWindow());
       return 0;
     case WM_COMMAND:
       // Menu commands reach the panel wherever the focus is inside the frame.
-      if (lParam == 0 && self->client_->Window() != nullptr) {
-        SendMessageA(self->client_->Window(), WM_COMMAND, wParam, lParam);
+      if (lParam == 0 && PanelWindow() != nullptr) {
+        SendMessageA(PanelWindow(), WM_COMMAND, wParam, lParam);
       }
       return 0;
     case WM_CLOSE:
       self->OnClose();
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      // A frame that was never created leaves no quit message behind for the caller.
+      if (self->created_) PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY:
+      self->window_ = nullptr;
+      g_win.frameWindow = nullptr;
+      return DefWindowProcA(window, message, wParam, lParam);
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
@@ -111,9 +125,13 @@ LRESULT TFrame::OnCreate() {
   return 0;
 }
 
-// Makes the client area exactly the panel's outer size, keeping the top-left corner.
+// Makes the client area exactly the panel's outer size, keeping the top-left corner, then
+// keeps the whole frame on the work area (the screen less the task bar): a frame wider or
+// taller than the work area is cut to it, and one reaching past an edge is moved back inside.
+// At 640 x 480 the stretched panel does not fit: the frame then covers the work area and the
+// panel's right and bottom parts are cut off.
 void TFrame::FitToClient() {
-  HWND panel = client_->Window();
+  HWND panel = PanelWindow();
   if (panel == nullptr || fitting_) return;
   RECT panelRect;
   RECT client;
@@ -121,18 +139,25 @@ void TFrame::FitToClient() {
   GetWindowRect(panel, &panelRect);
   GetClientRect(window_, &client);
   GetWindowRect(window_, &outer);
-  const int dx = (panelRect.right - panelRect.left) - (client.right - client.left);
-  const int dy = (panelRect.bottom - panelRect.top) - (client.bottom - client.top);
-  if (dx == 0 && dy == 0) return;
+  const int width = (outer.right - outer.left) + (panelRect.right - panelRect.left) - client.right;
+  const int height =
+      (outer.bottom - outer.top) + (panelRect.bottom - panelRect.top) - client.bottom;
+  RECT work;
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  const RECT fitted =
+      KeepInside(RECT{outer.left, outer.top, outer.left + width, outer.top + height}, work);
+  if (EqualRect(&fitted, &outer)) return;
   fitting_ = true;
-  MoveWindow(window_, outer.left, outer.top, outer.right - outer.left + dx,
-             outer.bottom - outer.top + dy, TRUE);
+  MoveWindow(window_, fitted.left, fitted.top, fitted.right - fitted.left,
+             fitted.bottom - fitted.top, TRUE);
   fitting_ = false;
 }
 
 // Only windows that still exist are asked: after the panel is gone the frame just closes.
 void TFrame::OnClose() {
-  if (client_->Window() != nullptr && !client_->CanClose()) return;
+  if (PanelWindow() != nullptr && !client_->CanClose()) return;
   DestroyWindow(window_);
 }
 
@@ -142,32 +167,35 @@ int ShowModeForScreenWidth(int fullScreenClientWidth) {
 
 TApp::TApp(const char* name, HINSTANCE instance, HINSTANCE, const char*, int showMode)
     : name_(name), instance_(instance), showMode_(showMode) {
+  char folder[kPathBytes];
+  const char* startFolder = ReadInitialDir(folder);
+  g_win.startFolder = startFolder != nullptr ? startFolder : "";
   InitMainWindow();
 }
 
 TApp::~TApp() {
-  delete g_princ;  // the panel's teardown
-  g_princ = nullptr;
-  delete g_laMap;
-  g_laMap = nullptr;
-  delete g_frame;
-  g_frame = nullptr;
+  delete g_win.princ;  // the panel's teardown
+  g_win.princ = nullptr;
+  delete g_win.laMap;
+  g_win.laMap = nullptr;
+  delete g_win.frame;
+  g_win.frame = nullptr;
 }
 
 void TApp::InitMainWindow() {
-  g_princ = new TPrinc(instance_, kPanelTemplateName);
-  g_laMap = new TLaMap(instance_, IDC_MAP);
-  g_frame = new TFrame(name_.c_str(), g_princ);
+  g_win.princ = new TPrinc(instance_, kPanelTemplateName);
+  g_win.laMap = new TLaMap(instance_, IDC_MAP);
+  g_win.frame = new TFrame(name_.c_str(), g_win.princ);
 }
 
 bool TApp::CreateMainWindow() {
-  return g_frame->Create(instance_, kFrameMenuName);
+  return g_win.frame->Create(instance_, kFrameMenuName);
 }
 
 int TApp::Run() {
   if (!CreateMainWindow()) return 1;
-  ShowWindow(g_frameWindow, showMode_);
-  UpdateWindow(g_frameWindow);
+  ShowWindow(g_win.frameWindow.load(), showMode_);
+  UpdateWindow(g_win.frameWindow.load());
   return MessageLoop();
 }
 
@@ -176,7 +204,7 @@ int TApp::MessageLoop() {
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
-    HWND panel = g_princ->Window();
+    HWND panel = PanelWindow();
     if (panel != nullptr && IsDialogMessageA(panel, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

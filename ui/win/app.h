@@ -1,5 +1,5 @@
-// The Windows program's application object and the process-wide references of its user
-// interface. Everything here lives from start-up to the end of the process.
+// The Windows program's application object and its main frame. The objects it makes and the
+// windows' handles are kept in the Windows layer's state (WinState, ui/win/window_state.h).
 #pragma once
 
 #include <windows.h>
@@ -7,19 +7,6 @@
 #include <string>
 
 namespace mixorama {
-
-class TPrinc;
-class TLaMap;
-class TFrame;
-
-// Process-wide references, set once during start-up and never reassigned while the program
-// runs (the panel's window handle is recorded by the panel's set-up).
-extern HINSTANCE g_instance;  // module instance given to WinMain
-extern TPrinc* g_princ;       // the control panel object
-extern TLaMap* g_laMap;       // the mixing map object
-extern TFrame* g_frame;       // the main frame object
-extern HWND g_frameWindow;    // the main frame's window (from its creation on)
-extern HWND g_panelWindow;    // the control panel's window, recorded during its set-up
 
 // Frame title once the panel is set up.
 inline constexpr char kDemoTitle[] = "Mixorama Demo";
@@ -38,16 +25,18 @@ class TApp {
   // Destroys the panel (its teardown), then the map and the frame objects.
   ~TApp();
 
-  // Creates and shows the frame, runs the message loop; returns the exit code (0 normally).
+  // Creates and shows the frame, runs the message loop; returns the exit code: 0 normally, 1
+  // when the frame (with the panel inside it) could not be created.
   int Run();
 
-  // The parts of Run: the frame window (with the panel set up inside it), then the message
-  // loop with the panel's keyboard handling, until WM_QUIT; returns its exit code.
+  // The parts of Run: the frame window (with the panel set up inside it; false when either
+  // could not be created), then the message loop with the panel's keyboard handling, until
+  // WM_QUIT; returns its exit code.
   bool CreateMainWindow();
   int MessageLoop();
 
  private:
-  void InitMainWindow();  // panel object, map object, frame object
+  void InitMainWindow();  // panel object, map object, frame object (into WinState)
 
   std::string name_;
   HINSTANCE instance_;

@@ -2,21 +2,12 @@
 
 #include <windows.h>
 
+#include "ui/win/window_state.h"
+
 namespace mixorama {
 
-namespace {
-
-HANDLE g_dataFile = nullptr;  // null while no data file is open
-FileErrorBoxCall g_fileErrorBox = MessageBoxExA;
-
-}  // namespace
-
 void ShowFileError(const char* name) {
-  g_fileErrorBox(nullptr, "File Error", name, MB_OK | MB_ICONHAND | MB_TASKMODAL, 0);
-}
-
-void SetFileErrorBoxCall(FileErrorBoxCall call) {
-  g_fileErrorBox = call != nullptr ? call : MessageBoxExA;
+  g_win.messageBox(nullptr, "File Error", name, MB_OK | MB_ICONHAND | MB_TASKMODAL, 0);
 }
 
 int OpenDataFile(const char* name, int write, const char* shownName) {
@@ -28,37 +19,37 @@ int OpenDataFile(const char* name, int write, const char* shownName) {
     ShowFileError(shownName != nullptr ? shownName : name);
     return 0;
   }
-  g_dataFile = file;
+  g_win.dataFile = file;
   return 1;
 }
 
 int ReadExact(void* buffer, uint32_t count) {
-  if (g_dataFile == nullptr) return 0;
+  if (g_win.dataFile == nullptr) return 0;
   DWORD done = 0;
-  if (!ReadFile(g_dataFile, buffer, count, &done, nullptr)) return 0;
+  if (!ReadFile(g_win.dataFile, buffer, count, &done, nullptr)) return 0;
   return done == count ? 1 : 0;
 }
 
 int WriteExact(const void* buffer, uint32_t count) {
-  if (g_dataFile == nullptr) return 0;
+  if (g_win.dataFile == nullptr) return 0;
   DWORD done = 0;
-  if (!WriteFile(g_dataFile, buffer, count, &done, nullptr)) return 0;
+  if (!WriteFile(g_win.dataFile, buffer, count, &done, nullptr)) return 0;
   return done == count ? 1 : 0;
 }
 
 uint32_t DataFileSize() {
-  if (g_dataFile == nullptr) return 0;
+  if (g_win.dataFile == nullptr) return 0;
   DWORD high = 0;
   SetLastError(NO_ERROR);  // a size of 0xFFFFFFFF is told from a failure by the error code
-  const DWORD low = GetFileSize(g_dataFile, &high);
+  const DWORD low = GetFileSize(g_win.dataFile, &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
   return high != 0 ? 0 : low;
 }
 
 void CloseDataFile() {
-  if (g_dataFile == nullptr) return;
-  CloseHandle(g_dataFile);
-  g_dataFile = nullptr;
+  if (g_win.dataFile == nullptr) return;
+  CloseHandle(g_win.dataFile);
+  g_win.dataFile = nullptr;
 }
 
 }  // namespace mixorama

@@ -1,5 +1,5 @@
-// The data file: one file at a time, opened by name, read or written in exact amounts. Used
-// for setup files. GUI thread only.
+// The data file (WinState::dataFile): one file at a time, opened by name, read or written in
+// exact amounts. Used for setup files. GUI thread only.
 #pragma once
 
 #include <windows.h>
@@ -30,12 +30,5 @@ void ShowFileError(const char* name);
 
 // Closes the data file, if one is open, and forgets it.
 void CloseDataFile();
-
-// The call that shows the file error box, shaped like MessageBoxExA. Tests put their own in
-// place to see the box's owner, text, caption and style without a display; null puts
-// MessageBoxExA back.
-using FileErrorBoxCall = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT style,
-                                      WORD language);
-void SetFileErrorBoxCall(FileErrorBoxCall call);
 
 }  // namespace mixorama

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/mixer.h"
-#include "ui/win/app.h"
+#include "ui/win/window_state.h"
 
 namespace mixorama {
 
@@ -48,7 +48,7 @@ void FillFileRequest(OPENFILENAMEA& request, char* name, char* fileTitle, const 
   fileTitle[0] = '\0';
   std::memset(&request, 0, sizeof request);
   request.lStructSize = kRequestBytes;
-  request.hwndOwner = g_panelWindow;
+  request.hwndOwner = PanelWindow();
   request.lpstrFilter = texts.filter;
   request.nFilterIndex = 2;
   request.lpstrFile = name;
@@ -64,7 +64,7 @@ void FillFileRequest(OPENFILENAMEA& request, char* name, char* fileTitle, const 
 }
 
 int AskFileName(char* name, int save, FileKind kind) {
-  HWND panel = g_panelWindow;
+  HWND panel = PanelWindow();
   EnableWindow(panel, FALSE);
 
   char initialDir[kPathBytes];

@@ -30,7 +30,7 @@ int AskFileName(char* name, int save, FileKind kind);
 const char* ReadInitialDir(char* dir);
 
 // Fills request, cleared first, for one dialog of the kind, owned by the control panel
-// (g_panelWindow): name is the caller's 260-byte buffer, which receives the kind's pattern
+// (PanelWindow()): name is the caller's 260-byte buffer, which receives the kind's pattern
 // when save is 0 and is kept as it is when save is 1; fileTitle is a 260-byte buffer, emptied
 // here; initialDir is the starting folder or null.
 void FillFileRequest(OPENFILENAMEA& request, char* name, char* fileTitle, const char* initialDir,

@@ -16,11 +16,9 @@ int32_t MouseY(LPARAM lParam) {
   return static_cast<int16_t>(HIWORD(lParam));
 }
 
-// Keypad keys 1..8: down now, or pressed since the previous query.
-void ReadKeypad(bool keypadDown[kChannelCount]) {
-  for (int k = 0; k < kChannelCount; ++k) {
-    keypadDown[k] = GetAsyncKeyState(VK_NUMPAD1 + k) != 0;
-  }
+// Keypad key k + 1: down now, or pressed since the previous query (which this query clears).
+bool KeypadKeyDown(int k) {
+  return GetAsyncKeyState(VK_NUMPAD1 + k) != 0;
 }
 
 // One brush per square, deleted right after the fill.
@@ -79,13 +77,6 @@ void TLaMap::FillSquares(const SquareFill* fills, int count) {
   ReleaseDC(window_, dc);
 }
 
-int TLaMap::PickSlot() {
-  bool keypadDown[kChannelCount];
-  ReadKeypad(keypadDown);
-  const POINT p = CursorOnMap();
-  return PickSlotFrom(g_mixer, keypadDown, p.x, p.y);
-}
-
 void TLaMap::FollowCursor(int slot) {
   if (window_ == nullptr) return;
   const POINT p = CursorOnMap();
@@ -126,19 +117,20 @@ void TLaMap::OnMouseMove(int32_t x, int32_t y) {
 // The presses are not passed on: the control never shows a pressed state and sends no click
 // notification.
 void TLaMap::OnLeftButtonDown() {
-  const int slot = PickSlot();
-  if (slot < 0) return;
-  ApplyLeftButton(g_mixer, slot);
-  FollowCursor(slot);
-  DrawSlotSquare(slot);
+  Click(&MapLeftClick);
 }
 
 void TLaMap::OnRightButtonDown() {
-  const int slot = PickSlot();
-  if (slot < 0) return;
-  ApplyRightButton(g_mixer, slot);
-  FollowCursor(slot);
-  DrawSlotSquare(slot);
+  Click(&MapRightClick);
+}
+
+// The keypad and the cursor are read once per press; the rules do the rest.
+void TLaMap::Click(ClickRule rule) {
+  bool keypadDown[kChannelCount];
+  ReadKeypad(&KeypadKeyDown, keypadDown);
+  const POINT p = CursorOnMap();
+  const ClickResult r = rule(g_mixer, keypadDown, p.x, p.y);
+  if (r.slot >= 0) FillSquares(&r.fill, 1);
 }
 
 // The button's own painting runs first: it validates the update region.

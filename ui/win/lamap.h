@@ -27,10 +27,6 @@ class TLaMap {
   // The map's window, null before Attach.
   HWND Window() const { return window_; }
 
-  // The slot a click acts on: the first held keypad key 1..8, else the nearest loaded slot
-  // within 350 pixels of the cursor. Returns the slot index 0..7, or -1.
-  int PickSlot();
-
   // Fills the slot's square in its colour; changes nothing in the mix.
   void DrawSlotSquare(int slot);
   // The slot's target from the cursor (FollowCursor of the map rules).
@@ -45,6 +41,9 @@ class TLaMap {
   void OnMouseMove(int32_t x, int32_t y);
   void OnLeftButtonDown();
   void OnRightButtonDown();
+  using ClickRule = ClickResult (*)(Mixer& m, const bool keypadDown[kChannelCount], int32_t x,
+                                    int32_t y);
+  void Click(ClickRule rule);  // a press: MapLeftClick or MapRightClick
   void OnPaint(UINT message, WPARAM wParam, LPARAM lParam);
 
   // The cursor in map client coordinates.

@@ -6,13 +6,15 @@
 #include "engine/win/winmm_device.h"
 #include "ui/win/app.h"
 #include "ui/win/win_ui.h"
+#include "ui/win/window_state.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int) {
   using namespace mixorama;
-  g_instance = instance;
+  g_win.instance = instance;
   const int showMode = ShowModeForScreenWidth(GetSystemMetrics(SM_CXFULLSCREEN));
 
-  // The engine's platform services live as long as the process.
+  // The engine's platform services live as long as the process. The panel's teardown, in the
+  // application's destructor, leaves no timer callback running, so they may go after it.
   static WinmmDevice device;
   static MmTimer timer;
   static WinUi ui;

@@ -8,8 +8,11 @@
 #include "ui/map_rules.h"
 #include "ui/win/app.h"
 #include "ui/win/lamap.h"
-#include "ui/win/panel_commands_win.h"
+#include "ui/win/panel_buttons.h"
+#include "ui/win/panel_quit_help_rate.h"
+#include "ui/win/panel_setup_files.h"
 #include "ui/win/win_ui.h"
+#include "ui/win/window_state.h"
 
 namespace mixorama {
 
@@ -19,10 +22,13 @@ namespace {
 constexpr uint32_t kMenuStepDelayMs = 100;
 constexpr uint32_t kMenuStepResolutionMs = 10;
 
-// The map needs 350 x 350 pixels. The template gives its control 200 x 216 dialog units,
-// which is fewer pixels with small dialog fonts (under Wine, 300 x 324). Then the whole panel
-// is stretched, keeping the template's proportions, so that the map control covers the map
-// and the numbers stay beside the slot points. The font is left as it is.
+// The map is drawn 350 x 350 pixels from the top-left corner of control 200. The template
+// gives the control 200 x 216 dialog units, which with small dialog fonts is fewer pixels
+// (under Wine 300 x 324). On any system, when either side of the control is under 350 pixels,
+// the position and size of every control and the size of the panel are multiplied by one
+// factor on both axes, 350 / the shorter side: that side becomes exactly 350, the other at
+// least 350 (under Wine the control becomes 350 x 378), and the panel keeps the template's
+// proportions. Nothing moves when both sides are 350 or more; the font is left as it is.
 void StretchLayoutForMap(HWND panel) {
   HWND map = GetDlgItem(panel, IDC_MAP);
   if (map == nullptr) return;
@@ -30,31 +36,28 @@ void StretchLayoutForMap(HWND panel) {
   GetWindowRect(map, &mapRect);
   const int mapWidth = mapRect.right - mapRect.left;
   const int mapHeight = mapRect.bottom - mapRect.top;
-  if (mapWidth <= 0 || mapHeight <= 0) return;
-  const int wantWidth = mapWidth < kMapSize ? kMapSize : mapWidth;
-  const int wantHeight = mapHeight < kMapSize ? kMapSize : mapHeight;
-  if (wantWidth == mapWidth && wantHeight == mapHeight) return;
+  const int shorter = mapWidth < mapHeight ? mapWidth : mapHeight;
+  if (shorter <= 0 || shorter >= kMapSize) return;
 
   for (HWND c = GetWindow(panel, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
     RECT r;
     GetWindowRect(c, &r);
     MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&r), 2);
-    const int left = MulDiv(r.left, wantWidth, mapWidth);
-    const int top = MulDiv(r.top, wantHeight, mapHeight);
-    int width = MulDiv(r.right, wantWidth, mapWidth) - left;
-    int height = MulDiv(r.bottom, wantHeight, mapHeight) - top;
-    if (c == map) {
-      width = wantWidth;
-      height = wantHeight;
-    }
+    const int left = MulDiv(r.left, kMapSize, shorter);
+    const int top = MulDiv(r.top, kMapSize, shorter);
+    // The map's own size is scaled whole, so rounding cannot leave its shorter side at 349.
+    const int width =
+        c == map ? MulDiv(mapWidth, kMapSize, shorter) : MulDiv(r.right, kMapSize, shorter) - left;
+    const int height =
+        c == map ? MulDiv(mapHeight, kMapSize, shorter) : MulDiv(r.bottom, kMapSize, shorter) - top;
     MoveWindow(c, left, top, width, height, FALSE);
   }
   RECT client;
   RECT outer;
   GetClientRect(panel, &client);
   GetWindowRect(panel, &outer);
-  const int growX = MulDiv(client.right, wantWidth, mapWidth) - client.right;
-  const int growY = MulDiv(client.bottom, wantHeight, mapHeight) - client.bottom;
+  const int growX = MulDiv(client.right, kMapSize, shorter) - client.right;
+  const int growY = MulDiv(client.bottom, kMapSize, shorter) - client.bottom;
   SetWindowPos(panel, nullptr, 0, 0, outer.right - outer.left + growX,
                outer.bottom - outer.top + growY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -66,10 +69,10 @@ TPrinc::TPrinc(HINSTANCE instance, const char* templateName)
 
 TPrinc::~TPrinc() {
   Mixer& m = g_mixer;
-  // The deferred menu step must not run once the frame is gone.
-  if (m.menuSetup.exchange(0) != 0 && oneShotTimer_ != 0 && m.timer != nullptr) {
-    m.timer->Kill(oneShotTimer_);
-  }
+  // The deferred menu step must not run once the frame is gone: the start-up timer is killed
+  // even when it has fired, so that a step still running is waited for.
+  m.menuSetup = 0;
+  if (oneShotTimer_ != 0 && m.timer != nullptr) m.timer->Kill(oneShotTimer_);
   // Playback and its timer stop before any sample memory is released, so no tick can read
   // freed memory.
   StopPlayback(m);
@@ -103,7 +106,7 @@ INT_PTR CALLBACK TPrinc::DialogProc(HWND window, UINT message, WPARAM wParam, LP
       HWND control = reinterpret_cast<HWND>(lParam);
       self->DefaultCommand(id);
       // The command may have destroyed the panel (OK, Cancel, Quit).
-      if (self->Window() != nullptr) self->OnCommand(id, code, control);
+      if (PanelWindow() != nullptr) self->OnCommand(id, code, control);
       return TRUE;
     }
     case WM_DESTROY:
@@ -116,11 +119,12 @@ INT_PTR CALLBACK TPrinc::DialogProc(HWND window, UINT message, WPARAM wParam, LP
 
 void TPrinc::SetupWindow(HWND window) {
   Mixer& m = g_mixer;
-  window_.store(window);
+  // From here on message boxes (the engine init's among them) are owned by the panel.
+  g_win.panelWindow = window;
   // The standard dialog set-up is done: the template's controls exist. The map takes over
   // control 200 from here on.
   StretchLayoutForMap(window);
-  if (g_laMap != nullptr) g_laMap->Attach(window);
+  if (g_win.laMap != nullptr) g_win.laMap->Attach(window);
 
   m.engineReady = EngineInit(m);
   {
@@ -131,8 +135,7 @@ void TPrinc::SetupWindow(HWND window) {
     }
   }
   // The position record asks for bytes: the device keeps it so (WinmmDevice).
-  g_panelWindow = window;
-  SetWindowTextA(g_frameWindow, kDemoTitle);
+  SetWindowTextA(g_win.frameWindow.load(), kDemoTitle);
 
   // The start-up set, from the current directory. The start-up labels show the whole stored
   // name (already in capitals), unlike the labels of waves loaded later.
@@ -150,7 +153,7 @@ void TPrinc::SetupWindow(HWND window) {
 }
 
 void TPrinc::DefaultCommand(int id) {
-  HWND window = Window();
+  HWND window = PanelWindow();
   switch (id) {
     case IDOK:
       if (ConfirmQuit()) DestroyWindow(window);
@@ -199,8 +202,9 @@ void TPrinc::OnCommand(int id, int notifyCode, HWND control) {
 
 // The frame closes itself when its client window goes; the panel is no longer asked then.
 void TPrinc::OnDestroy() {
-  window_.store(nullptr);
-  if (g_frameWindow != nullptr) PostMessageA(g_frameWindow, WM_CLOSE, 0, 0);
+  g_win.panelWindow = nullptr;
+  HWND frame = g_win.frameWindow.load();
+  if (frame != nullptr) PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
 }  // namespace mixorama

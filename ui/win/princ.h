@@ -1,12 +1,10 @@
 // TPrinc: the control panel, a modeless child dialog built from FEN_PRINC. It sets up the
 // engine and the start-up set when its window is created, turns button clicks and menu
 // commands into commands, answers the frame's close query and tears the engine down when the
-// object is destroyed. GUI thread only, except Window(), which any thread may read.
+// object is destroyed. Its window is known through PanelWindow() (WinState). GUI thread only.
 #pragma once
 
 #include <windows.h>
-
-#include <atomic>
 
 #include "engine/platform.h"
 
@@ -17,16 +15,15 @@ class TPrinc {
   TPrinc(HINSTANCE instance, const char* templateName);
   TPrinc(const TPrinc&) = delete;
   TPrinc& operator=(const TPrinc&) = delete;
-  // The teardown: cancels a still-pending one-shot timer, stops playback, frees the output
-  // ring, empties the eight slots, deletes the frame menu. Runs after the windows are gone.
+  // The teardown: kills the one-shot start-up timer (waiting for its step if it runs), stops
+  // playback (the tick timer's kill waits for a tick in flight), frees the output ring, empties
+  // the eight slots, deletes the frame menu. Runs after the windows are gone; once it returns
+  // no timer callback runs, so the process's static objects may go.
   ~TPrinc();
 
   // Creates the panel's window as a child of parent; the set-up runs before it returns.
   // Returns the window, or null when it could not be created.
   HWND Create(HWND parent);
-
-  // The panel's window while it exists, null before and after.
-  HWND Window() const { return window_.load(); }
 
   // The close query: ConfirmQuit. True when the program may close.
   bool CanClose();
@@ -43,7 +40,6 @@ class TPrinc {
 
   HINSTANCE instance_;
   const char* templateName_;
-  std::atomic<HWND> window_{nullptr};
   TimerId oneShotTimer_ = 0;  // the start-up timer of the deferred menu step
 };
 

@@ -18,10 +18,13 @@ class TFrameMenu {
   HMENU menu_;
 };
 
-// Creates the frame menu around GetMenu(frame) (the deferred menu step). Any thread.
+// The frame menu lives in WinState (frameMenu, under frameMenuLock).
+
+// Creates the frame menu around GetMenu(frame) (the deferred menu step), unless it exists or
+// the teardown has deleted it: the start-up timer may fire while the program ends. Any thread.
 void CreateFrameMenu(HWND frame);
 
-// Deletes the frame menu, if it exists (teardown).
+// Deletes the frame menu, if it exists, for good (teardown). GUI thread.
 void DeleteFrameMenu();
 
 // Runs fn(menu) with the frame menu while holding it against deletion; returns false, without
