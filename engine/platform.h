@@ -80,7 +80,9 @@ class PlaybackTimer {
   // Calls callback(context) once after delayMs. Returns 0 on failure.
   virtual TimerId StartOneShot(uint32_t delayMs, uint32_t resolutionMs, TimerCallbackFn callback,
                                void* context) = 0;
-  // No further callbacks after it returns; one already running is not waited for.
+  // No further callbacks after it returns. A callback already running is waited for, unless
+  // Kill is called from inside a callback; so Kill must not be called holding a lock that a
+  // callback takes.
   virtual void Kill(TimerId id) = 0;
 };
 

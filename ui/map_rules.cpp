@@ -152,24 +152,28 @@ void ApplyRightButton(Mixer& m, int slot) {
   m.locked[slot] = 0;
 }
 
-ClickResult MapLeftClick(Mixer& m, const bool keypadDown[kChannelCount], int32_t x, int32_t y) {
+namespace {
+
+// A press of either button: the slot, the button's flag steps, the cursor, the square.
+ClickResult Click(Mixer& m, void (*applyButton)(Mixer&, int), const bool keypadDown[kChannelCount],
+                  int32_t x, int32_t y) {
   ClickResult r;
   r.slot = PickSlotFrom(m, keypadDown, x, y);
   if (r.slot < 0) return r;
-  ApplyLeftButton(m, r.slot);
+  applyButton(m, r.slot);
   FollowCursor(m, r.slot, x, y);
   r.fill = DrawSlotSquareRule(m, r.slot, x, y);
   return r;
 }
 
+}  // namespace
+
+ClickResult MapLeftClick(Mixer& m, const bool keypadDown[kChannelCount], int32_t x, int32_t y) {
+  return Click(m, &ApplyLeftButton, keypadDown, x, y);
+}
+
 ClickResult MapRightClick(Mixer& m, const bool keypadDown[kChannelCount], int32_t x, int32_t y) {
-  ClickResult r;
-  r.slot = PickSlotFrom(m, keypadDown, x, y);
-  if (r.slot < 0) return r;
-  ApplyRightButton(m, r.slot);
-  FollowCursor(m, r.slot, x, y);
-  r.fill = DrawSlotSquareRule(m, r.slot, x, y);
-  return r;
+  return Click(m, &ApplyRightButton, keypadDown, x, y);
 }
 
 }  // namespace mixorama

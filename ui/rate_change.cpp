@@ -14,9 +14,8 @@ int CheckedRateItem(Mixer& m) {
     std::lock_guard<std::mutex> hold(m.lock);
     rate = m.outputRate;
   }
-  const int32_t items[] = {11025, 22050, 44100};
   for (int i = 0; i < 3; ++i) {
-    if (items[i] == rate) return i;
+    if (kOutputRates[i] == rate) return i;
   }
   return -1;
 }

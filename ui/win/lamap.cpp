@@ -58,6 +58,11 @@ LRESULT CALLBACK TLaMap::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_PAINT:
       self->OnPaint(message, wParam, lParam);
       return 0;
+    case WM_NCDESTROY:
+      // The window is gone: the panel's teardown empties the slots after this, and drawing
+      // their squares then has nothing to draw on.
+      self->window_ = nullptr;
+      return CallWindowProcA(self->buttonProc_, window, message, wParam, lParam);
     default:
       return CallWindowProcA(self->buttonProc_, window, message, wParam, lParam);
   }

@@ -1,5 +1,7 @@
 #include "ui/win/princ.h"
 
+#include <mutex>
+
 #include "engine/mixer.h"
 #include "engine/mixer_tick.h"
 #include "engine/output.h"
@@ -77,7 +79,8 @@ TPrinc::~TPrinc() {
   // freed memory.
   StopPlayback(m);
   ReleaseOutputRing(m);
-  for (int slot = 0; slot < kChannelCount; ++slot) UnloadChannel(m, slot);
+  // The windows are gone: emptying a slot has no label or square left to clear.
+  for (int slot = 0; slot < kChannelCount; ++slot) EmptySlot(m, slot);
   DeleteFrameMenu();
 }
 
@@ -149,7 +152,10 @@ void TPrinc::SetupWindow(HWND window) {
       m.timer != nullptr
           ? m.timer->StartOneShot(kMenuStepDelayMs, kMenuStepResolutionMs, &TimerCallback, &m)
           : 0;
-  m.timerId = oneShotTimer_;
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    m.timerId = oneShotTimer_;
+  }
 }
 
 void TPrinc::DefaultCommand(int id) {
@@ -174,13 +180,9 @@ void TPrinc::DefaultCommand(int id) {
       HelpCommand();
       break;
     case IDM_RATE_11025:
-      ChangeOutputRate(11025);
-      break;
     case IDM_RATE_22050:
-      ChangeOutputRate(22050);
-      break;
     case IDM_RATE_44100:
-      ChangeOutputRate(44100);
+      ChangeOutputRate(kOutputRates[id - IDM_RATE_11025]);
       break;
     default:
       break;
