@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "engine/output_timing.h"
 #include "engine/platform.h"
 
 namespace mixorama {
@@ -58,12 +59,6 @@ inline constexpr char kProgramTitle[] =
 // The start-up set of slot names, channels 0 to 7 (slots 1 and 6 share a file).
 extern const char* const kStartupSet[kChannelCount];
 
-// Ring size rule: output rate + 1 with the two lowest bits cleared. 11025 -> 11024,
-// 22050 -> 22048, 44100 -> 44100 bytes: a quarter of a second of 4-byte frames.
-constexpr uint32_t RingSizeForRate(int32_t outputRate) {
-  return (static_cast<uint32_t>(outputRate) + 1u) & ~3u;
-}
-
 struct Mixer {
   // ---- Guarded by `lock` ----------------------------------------------------------------
   // The tick reads and writes these while it holds the lock. Every write from the GUI thread
@@ -77,8 +72,10 @@ struct Mixer {
   int32_t volume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};        // 1..350
   int32_t targetVolume[kChannelCount] = {1, 1, 1, 1, 1, 1, 1, 1};  // 1..350
   int32_t active[kChannelCount] = {};                              // the tick mixes this channel
-  int32_t outputRate = kInitialOutputRate;                         // 11025, 22050 or 44100
-  uint32_t ringSizeBytes = RingSizeForRate(kInitialOutputRate);    // ring size rule
+  // The output timing, set only by SetOutputTiming (engine/output_timing.h).
+  int32_t outputRate = kInitialOutputRate;                       // 11025, 22050 or 44100
+  uint32_t ringSizeBytes = RingSizeForRate(kInitialOutputRate);  // by the timing's rule
+  OutputTiming timing = OutputTiming::kProgram;
   uint8_t* outputRing = nullptr;  // ringSizeBytes of 16-bit little-endian stereo frames
   LoopBuffer loopBuffer{};        // the ring as the device is given it
   int32_t lastPlayPosBytes = 0;   // 0 <= value < ring size

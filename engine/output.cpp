@@ -128,7 +128,8 @@ void StartPlayback(Mixer& m) {
   }
   DeviceOpen(m);
   // The timer exists before the playing flag is set, so a tick in between does nothing.
-  const TimerId timer = m.timer->StartPeriodic(kTickPeriodMs, &TimerCallback, &m);
+  const TimerId timer =
+      m.timer->StartPeriodic(TickPeriodMs(m.outputRate, m.timing), &TimerCallback, &m);
   {
     std::lock_guard<std::mutex> hold(m.lock);
     m.timerId = timer;

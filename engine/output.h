@@ -10,7 +10,6 @@
 namespace mixorama {
 
 inline constexpr uint32_t kRingLoops = 10000000;  // about 29 days of looping
-inline constexpr uint32_t kTickPeriodMs = 50;
 
 // Frees any ring and allocates a new zero-filled one of ringSizeBytes, checks the devices,
 // builds the output format and the loop buffer. True on success, false after showing why.
@@ -26,8 +25,9 @@ void DeviceClose(Mixer& m);
 // The same with Mixer::deviceLock already held by the caller.
 void CloseDeviceHeld(Mixer& m);
 
-// Sync, live flag from the map-hover flag, indexes to 0, device open, periodic 50 ms timer,
-// playing flag. Does nothing while the engine is not ready.
+// Sync, live flag from the map-hover flag, indexes to 0, device open, periodic timer of the
+// timing's period (TickPeriodMs: 50 ms in the program timing), playing flag. Does nothing
+// while the engine is not ready.
 void StartPlayback(Mixer& m);
 
 // Playing flag to 0; when the engine is ready: device close, kill the timer, fill the ring

@@ -26,11 +26,7 @@ void ApplyOutputRate(Mixer& m, int32_t rate, RateChangeUi& panel) {
   panel.SetPlayCaption(kPlayCaption);
   ReleaseOutputRing(m);
   for (int s = 0; s < kChannelCount; ++s) EmptySlot(m, s);
-  {
-    std::lock_guard<std::mutex> hold(m.lock);
-    m.outputRate = rate;
-    m.ringSizeBytes = RingSizeForRate(rate);
-  }
+  SetOutputTiming(m, rate, m.timing);
   m.engineReady = EngineInit(m) ? 1 : 0;
   panel.UpdateRateChecks();
 }

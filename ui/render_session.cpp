@@ -19,8 +19,6 @@ namespace mixorama {
 
 namespace {
 
-constexpr int64_t kTickMs = kTickPeriodMs;
-
 // The user interface as the renderer sees it: messages go to the sink, labels are not
 // shown, squares are not drawn; slots follow the scripted cursor.
 class RenderUi : public UiSeam {
@@ -184,16 +182,7 @@ MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e
   return drawing;
 }
 
-int64_t ScriptEventTick(int64_t timeMs) {
-  return std::max<int64_t>(1, (timeMs + kTickMs - 1) / kTickMs);
-}
-
-uint64_t FramesByTime(int32_t rate, int64_t ms) {
-  if (ms <= 0) return 0;
-  return static_cast<uint64_t>(ms) * static_cast<uint64_t>(rate) / 1000u;
-}
-
-MixSession::MixSession(int32_t rate, UiSeam& ui)
+MixSession::MixSession(int32_t rate, OutputTiming timing, UiSeam& ui)
     : device_([] {
         VirtualDevice::Options options;
         options.capture = false;  // frames are taken from the ring as they are played
@@ -202,8 +191,7 @@ MixSession::MixSession(int32_t rate, UiSeam& ui)
   m_.device = &device_;
   m_.timer = &timer_;
   m_.ui = &ui;
-  m_.outputRate = rate;
-  m_.ringSizeBytes = RingSizeForRate(rate);
+  SetOutputTiming(m_, rate, timing);
   m_.engineReady = EngineInit(m_);
   std::lock_guard<std::mutex> hold(m_.lock);
   for (int c = 0; c < kChannelCount; ++c) {
@@ -246,7 +234,7 @@ uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
   uint64_t sentNow = 0;
   for (;;) {
     const int64_t tick = ticksRun_ + 1;
-    const uint64_t tickFrames = FramesByTime(m_.outputRate, tick * kTickMs);
+    const uint64_t tickFrames = TickFrames(m_.outputRate, m_.timing, tick);
     if (tickFrames > end) break;
     device_.AdvanceTo(tickFrames);
     SendPlayed(sink, sentNow);
@@ -258,7 +246,6 @@ uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
     for (Pending& p : now) p.action();
     if (timer_.running()) timer_.Fire();
     ticksRun_ = tick;
-    if (afterTick) afterTick(tick * kTickMs);
   }
   device_.AdvanceTo(end);
   SendPlayed(sink, sentNow);
@@ -272,29 +259,42 @@ void MixSession::RunQueued() {
   for (Pending& p : now) p.action();
 }
 
+void QueueScript(MixSession& session, const std::vector<ScriptEvent>& events,
+                 const std::function<void(const ScriptEvent&)>& apply) {
+  const Mixer& m = session.mixer();
+  std::vector<const ScriptEvent*> order;
+  for (const ScriptEvent& e : events) order.push_back(&e);
+  if (m.timing == OutputTiming::kLive) {
+    std::stable_sort(order.begin(), order.end(), [](const ScriptEvent* a, const ScriptEvent* b) {
+      return a->timeMs < b->timeMs;
+    });
+  }
+  for (const ScriptEvent* e : order) {
+    const uint64_t frames = FramesByTime(m.outputRate, e->timeMs);
+    session.Queue(FirstTickAtOrAfter(m.outputRate, m.timing, frames),
+                  [apply, e = *e] { apply(e); });
+  }
+}
+
 uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
                    const MessageSink& messages) {
   RenderUi ui(messages);
-  MixSession session(request.rate, ui);
+  MixSession session(request.rate, request.timing, ui);
   Mixer& m = session.mixer();
   ui.mixer = &m;
   for (const auto& [slot, path] : request.slots) LoadWaveIntoSlot(m, path.c_str(), slot);
   session.Start();
 
-  // Each event runs before the first tick at or after its time (the tick at 50 for time 0),
-  // in file order among those of the same tick; later ones after the last frames.
-  const int64_t lastTick = request.durationMs / kTickMs;
+  // Events after the end are never applied; those after the last tick stay queued until the
+  // last frames are taken.
+  std::vector<ScriptEvent> events;
   for (const ScriptEvent& e : request.events) {
-    if (e.timeMs > request.durationMs) continue;
-    session.Queue(std::min(ScriptEventTick(e.timeMs), lastTick + 1),
-                  [&m, &ui, &e] { ApplyScriptEvent(m, ui.cursor, e); });
+    if (e.timeMs <= request.durationMs) events.push_back(e);
   }
-  if (request.afterTick) {
-    session.afterTick = [&request, &m](int64_t timeMs) { request.afterTick(timeMs, m); };
-  }
+  QueueScript(session, events,
+              [&m, &ui](const ScriptEvent& e) { ApplyScriptEvent(m, ui.cursor, e); });
   const uint64_t sent = session.Advance(FramesByTime(request.rate, request.durationMs), frames);
   session.RunQueued();
-  if (request.afterTick) request.afterTick(request.durationMs, m);
   return sent;
 }
 

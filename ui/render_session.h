@@ -3,11 +3,14 @@
 // portable ui/ library so both and the unit tests run the same code.
 //
 // Clock: times are whole milliseconds from the start of playback. By time t the device has
-// played floor(t * rate / 1000) frames; the periodic timer fires at t = 50, 100, ... up to
-// the end; the script events not yet applied whose time is <= t are applied, in file order,
-// just before the tick at t. Frames played between two ticks are those the ring held before
-// the second of them ran. Events after the last tick but within the end are applied after
-// the last frames are taken, so they are heard by nobody (their messages still show).
+// played floor(t * rate / 1000) frames; the periodic timer fires at the ticks of the output
+// timing (engine/output_timing.h: every 50 ms in the program timing, every 128 frames in the
+// live one) up to the end; an event at t runs just before the first tick whose frame count is
+// at least floor(t * rate / 1000). Among the events of one tick, the program timing keeps the
+// script's order and the live timing the order of time (the script's order among equal times).
+// Frames played between two ticks are those the ring held before the second of them ran.
+// Events after the last tick but within the end are applied after the last frames are taken,
+// so they are heard by nobody (their messages still show).
 #pragma once
 
 #include <cstddef>
@@ -65,22 +68,14 @@ struct MapDrawing {
 // GUI thread, without Mixer::lock.
 MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e);
 
-// The number of the tick an event at timeMs runs before: the first at or after it, at least 1.
-int64_t ScriptEventTick(int64_t timeMs);
-
 struct RenderRequest {
   int32_t rate = 11025;  // 11025, 22050 or 44100
+  OutputTiming timing = OutputTiming::kProgram;
   // Files loaded before playback starts, in slot order: (slot index 0..7, path).
   std::vector<std::pair<int, std::string>> slots;
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
-  // Called after the tick at each multiple of 50 ms (and once at the end with durationMs),
-  // with the channel table as it stands then; for tests that look at flags and targets.
-  std::function<void(int64_t timeMs, const Mixer& m)> afterTick;
 };
-
-// Frames the device has played by time ms at rate: floor(ms * rate / 1000).
-uint64_t FramesByTime(int32_t rate, int64_t ms);
 
 // Receives every message the program would show in its information box.
 using MessageSink = std::function<void(const char* text)>;
@@ -91,12 +86,13 @@ using FrameSink = std::function<void(const uint8_t* bytes, size_t count)>;
 // The engine playing on the virtual device, moved forward by frame counts: the clock above
 // as a step function, shared by RenderMix and the browser's audio worklet. Time 0 is the
 // start of playback; the tick numbered k (1, 2, ...) runs when the clock reaches
-// FramesByTime(rate, 50 * k) frames, also in the middle of an Advance. One thread.
+// TickFrames(rate, timing, k) frames, also in the middle of an Advance. One thread.
 class MixSession {
  public:
-  // A fresh channel table at rate (every volume and target 1) with the engine init run; ui
-  // receives the engine's messages, labels and squares and must outlive the session.
-  MixSession(int32_t rate, UiSeam& ui);
+  // A fresh channel table at rate in the timing (every volume and target 1) with the engine
+  // init run; ui receives the engine's messages, labels and squares and must outlive the
+  // session.
+  MixSession(int32_t rate, OutputTiming timing, UiSeam& ui);
   // Stops playback and empties every slot.
   ~MixSession();
   MixSession(const MixSession&) = delete;
@@ -123,9 +119,6 @@ class MixSession {
   // Runs the queued actions now, without a tick (what comes after the last tick).
   void RunQueued();
 
-  // Called after each tick with its time in milliseconds.
-  std::function<void(int64_t timeMs)> afterTick;
-
  private:
   struct Pending {
     int64_t tick;
@@ -141,6 +134,12 @@ class MixSession {
   int64_t ticksRun_ = 0;
   std::vector<Pending> pending_;  // in queue order
 };
+
+// Queues each event of a script for the tick it runs before, by the clock above, in the
+// order the session's timing gives the events of one tick; apply (copied, as the events are)
+// runs it then.
+void QueueScript(MixSession& session, const std::vector<ScriptEvent>& events,
+                 const std::function<void(const ScriptEvent&)>& apply);
 
 // Plays the request: a fresh channel table (every volume and target 1), the engine init, the
 // slot loads, start playback at time 0 with the mouse off the map, then the clock above up to

@@ -135,12 +135,13 @@ MX_EXPORT(mx_result_size) uint32_t mx_result_size() {
   return static_cast<uint32_t>(g_result.size());
 }
 
-// A new engine at rate (11025, 22050 or 44100), every slot empty, not playing. Returns the
-// engine-ready flag.
-MX_EXPORT(mx_init) int32_t mx_init(int32_t rate) {
+// A new engine at rate (11025, 22050 or 44100), in the live timing when live is 1 and the
+// program's otherwise, every slot empty, not playing. Returns the engine-ready flag.
+MX_EXPORT(mx_init) int32_t mx_init(int32_t rate, int32_t live) {
   g_session.reset();
   g_ui = PageUi();
-  g_session = std::make_unique<MixSession>(rate, g_ui);
+  g_session = std::make_unique<MixSession>(
+      rate, live != 0 ? OutputTiming::kLive : OutputTiming::kProgram, g_ui);
   g_ui.mixer = &g_session->mixer();
   for (int s = 0; s < kChannelCount; ++s) g_ui.squares[s] = PaintColor(g_session->mixer(), s);
   return g_session->mixer().engineReady;
@@ -179,10 +180,9 @@ MX_EXPORT(mx_script) int32_t mx_script() {
   std::vector<ScriptEvent> events;
   std::string error;
   if (!ParseScript(Text(), events, error)) return 0;
-  for (const ScriptEvent& e : events) {
-    g_session->Queue(ScriptEventTick(e.timeMs),
-                     [e] { g_ui.Draw(ApplyScriptEvent(g_session->mixer(), g_ui.cursor, e)); });
-  }
+  QueueScript(*g_session, events, [](const ScriptEvent& e) {
+    g_ui.Draw(ApplyScriptEvent(g_session->mixer(), g_ui.cursor, e));
+  });
   return 1;
 }
 

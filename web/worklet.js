@@ -3,7 +3,8 @@
 // are reached) and outputs the frames played, as 16-bit values / 32768.
 //
 // processorOptions: { module: the compiled engine (WebAssembly.Module), rate: the output rate,
-// ops: messages applied in order before the first quantum }. Messages (port or ops):
+// live: true for the live timing (a 256-frame ring, a tick every 128 frames), otherwise the
+// program's; ops: messages applied in order before the first quantum }. Messages (port or ops):
 //   { op: 'file', name, bytes }   a file the engine may open by name (Latin-1 name bytes)
 //   { op: 'startup' }             loads the start-up set (its files given before)
 //   { op: 'event', text }         one input event: 'move X Y', 'left [K]', 'sync', ...
@@ -18,7 +19,7 @@ const QUANTUM_MAX = 4096;
 class MixoramaProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
-    const { module, rate, ops } = options.processorOptions;
+    const { module, rate, live, ops } = options.processorOptions;
     const instance = new WebAssembly.Instance(module, {
       env: { emscripten_notify_memory_growth() {} },
       wasi_snapshot_preview1: {
@@ -33,7 +34,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
     });
     this.x = instance.exports;
     this.x._initialize();
-    this.x.mx_init(rate);
+    this.x.mx_init(rate, live ? 1 : 0);
     this.recording = null;
     this.port.onmessage = (e) => this.apply(e.data);
     for (const op of ops || []) this.apply(op);

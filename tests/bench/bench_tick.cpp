@@ -45,8 +45,7 @@ class TickClockDevice : public OutputDevice {
 
 // Eight loaded channels of drum-like material at different volumes, playing at 44100.
 void SetUpTable(Mixer& m, TickClockDevice& dev) {
-  m.outputRate = kRate;
-  m.ringSizeBytes = RingSizeForRate(kRate);
+  SetOutputTiming(m, kRate, OutputTiming::kProgram);
   m.outputRing = static_cast<uint8_t*>(m.allocator.allocZeroed(m.ringSizeBytes));
   for (int c = 0; c < kChannelCount; ++c) {
     const int frames = kWaveFrames[c];

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CountingUi ui;
   m.ui = &ui;
   m.allocator.allocZeroed = &CappedAlloc;
-  m.outputRate = kOutputRates[(control & 3) % 3];  // 3 picks the first rate again
+  SetOutputTiming(m, kOutputRates[(control & 3) % 3], OutputTiming::kProgram);  // 3: the first
   m.readPosBytes[2] = static_cast<int32_t>((control >> 2) & 0x3C) * 4;
   // Twice into slot 2 (the second load replaces the first), then into slot 0 with slot 2 as the
   // reference for the start read position.

@@ -1,5 +1,7 @@
 // Scripted performances on the virtual device, as mixorama-render mix plays them: golden digests
 // anchored by properties a wrong golden could not pass, and the script's syntax.
+#include <tuple>
+
 #include "ui/render_session.h"
 #include "unit/support.h"
 
@@ -51,7 +53,7 @@ TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
   const Rendered r = Render(request);
 
   Mixer m;
-  m.outputRate = rate;
+  SetOutputTiming(m, rate, OutputTiming::kProgram);
   ASSERT_EQ(Load(m, file, 0), 1);
   const size_t length = static_cast<size_t>(m.lengthBytes[0]) / 4;
   const size_t ring = RingSizeForRate(rate) / 4;
@@ -102,6 +104,84 @@ TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
                           : rate == 22050 ? 0x7a53a9cfbd7517f7ull
                                           : 0xaad8286e78c4c8eeull;
   EXPECT_EQ(Digest(r.frames), golden) << std::hex << "0x" << Digest(r.frames);
+}
+
+using RateTiming = std::tuple<int32_t, OutputTiming>;
+class Clock : public ::testing::TestWithParam<RateTiming> {};
+INSTANTIATE_TEST_SUITE_P(Render, Clock,
+                         ::testing::Combine(::testing::Values(11025, 22050, 44100),
+                                            ::testing::Values(OutputTiming::kProgram,
+                                                              OutputTiming::kLive)));
+
+// A Sync restarts the loop, so the first frame it changes shows which tick it ran before: one
+// at t lands before tick k, whose mixed frames are heard one ring after the frames played
+// before it. Events on a tick's frame, one millisecond after, at 0 and after the last tick.
+TEST_P(Clock, AnEventRunsBeforeTheFirstTickAtOrAfterItsFrame) {
+  const auto [rate, timing] = GetParam();
+  const bool live = timing == OutputTiming::kLive;
+  // Tick k's frame count, and a time whose frame count is exactly a tick's (tick `onTick`).
+  const auto tickFrames = [&](int64_t k) { return live ? 128 * k : 50 * k * rate / 1000; };
+  const int64_t onTickMs = live ? 5120 * 11025 / rate : 1250;
+  const int64_t onTick = live ? 441 : 25;
+  ASSERT_EQ(tickFrames(onTick), onTickMs * rate / 1000);
+  const int64_t ring = RingSizeFor(rate, timing) / 4;
+
+  const std::string path = "clock" + std::to_string(rate) + ".wav";
+  WriteFile(path, QuietLoop(3001));
+  RenderRequest request;
+  request.rate = rate;
+  request.timing = timing;
+  request.slots = {{0, path}};
+  request.durationMs =
+      onTickMs + 370;  // a ring after the second case; the last tick before the end
+  request.events = Script("0 move 87 0");
+  const Rendered plain = Render(request);
+  ASSERT_EQ(plain.frames.size(), FramesByTime(rate, request.durationMs) * 4);
+  const int64_t lastTick =
+      live ? static_cast<int64_t>(plain.frames.size() / 4) / 128 : request.durationMs / 50;
+  const struct {
+    int64_t ms;
+    int64_t firstChanged;  // -1: nothing heard
+  } cases[] = {
+      {onTickMs, tickFrames(onTick - 1) + ring},
+      {onTickMs + 1, tickFrames(onTick) + ring},
+      {0, -1},  // the loop starts there anyway
+      {request.durationMs, -1},
+  };
+  ASSERT_GT(request.durationMs * rate / 1000, tickFrames(lastTick));
+  for (const auto& c : cases) {
+    RenderRequest synced = request;
+    synced.events.push_back(Script(std::to_string(c.ms) + " sync")[0]);
+    const Rendered r = Render(synced);
+    ASSERT_EQ(r.frames.size(), plain.frames.size());
+    int64_t first = -1;
+    for (size_t i = 0; i < r.frames.size() && first < 0; ++i) {
+      if (r.frames[i] != plain.frames[i]) first = static_cast<int64_t>(i / 4);
+    }
+    EXPECT_EQ(first, c.firstChanged) << c.ms << " ms";
+  }
+}
+
+// With every input at time 0 the two timings mix the same frames and differ only in when they
+// are heard: one ring later, a quarter second or 256 frames.
+TEST_P(Rates, TheLiveTimingPlaysTheProgramsMixOneShorterRingLater) {
+  const int32_t rate = GetParam();
+  const std::string a = "livea.wav", b = "liveb.wav";
+  WriteFile(a, PcmWave(2, 16, 22050, Pattern(4 * 3001, 5)));
+  WriteFile(b, PcmWave(1, 8, 11025, Pattern(777, 6)));
+  RenderRequest request;
+  request.rate = rate;
+  request.slots = {{1, a}, {6, b}};
+  request.events = Script("0 move 40 60\n0 left\n0 right 7\n0 move 200 90");
+  request.durationMs = 1500;
+  const Rendered program = Render(request);
+  request.timing = OutputTiming::kLive;
+  const Rendered live = Render(request);
+  const size_t programRing = RingSizeForRate(rate), liveRing = 1024;
+  ASSERT_EQ(live.frames.size(), program.frames.size());
+  EXPECT_EQ(Bytes(live.frames.begin(), live.frames.begin() + liveRing), Bytes(liveRing, 0));
+  EXPECT_EQ(Bytes(live.frames.begin() + liveRing, live.frames.end() - programRing + liveRing),
+            Bytes(program.frames.begin() + programRing, program.frames.end()));
 }
 
 TEST(Script, BadLinesAreNamed) {

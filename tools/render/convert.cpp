@@ -74,8 +74,7 @@ int RunConvert(int argc, char** argv) {
   Mixer m;
   ConsoleUi ui;
   m.ui = &ui;
-  m.outputRate = rate;
-  m.ringSizeBytes = RingSizeForRate(rate);
+  SetOutputTiming(m, rate, OutputTiming::kProgram);
 
   const int slot = 0;  // slot 1 on screen
   LoadWaveIntoSlot(m, in, slot);

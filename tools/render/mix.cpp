@@ -1,6 +1,7 @@
-// mixorama-render mix --rate R [--slot N FILE]... [--script FILE] --ms T OUT.wav
+// mixorama-render mix --rate R [--live] [--slot N FILE]... [--script FILE] --ms T OUT.wav
 //
-// Plays the engine on the virtual device with a scripted performance (ui/render_session.h)
+// Plays the engine on the virtual device with a scripted performance (ui/render_session.h),
+// in the program's output timing or, with --live, in the live one (engine/output_timing.h),
 // and writes what the device played as a canonical wave file (PCM, 2 channels, 16 bits, rate
 // R) of exactly floor(T * R / 1000) frames. Slots are 1 to 8 and are loaded in slot order; R is
 // one of kOutputRates. Messages the program would show go to stderr, one line each, and the
@@ -28,7 +29,8 @@ namespace {
 using namespace mixorama;
 
 constexpr char kUsage[] =
-    "usage: mixorama-render mix --rate R [--slot N FILE]... [--script FILE] --ms T OUT.wav\n";
+    "usage: mixorama-render mix --rate R [--live] [--slot N FILE]... [--script FILE] --ms T "
+    "OUT.wav\n";
 
 int BadUsage(const std::string& why) {
   std::fprintf(stderr, "mix: %s\n%s", why.c_str(), kUsage);
@@ -74,6 +76,8 @@ int RunMix(int argc, char** argv) {
       request.rate = static_cast<int32_t>(rate);
       haveRate = true;
       ++i;
+    } else if (arg == "--live") {
+      request.timing = OutputTiming::kLive;
     } else if (arg == "--slot") {
       int64_t n = 0;
       if (i + 2 >= argc || !ParseInt64(argv[i + 1], n)) {
