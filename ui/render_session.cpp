@@ -238,12 +238,19 @@ uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
     if (tickFrames > end) break;
     device_.AdvanceTo(tickFrames);
     SendPlayed(sink, sentNow);
-    // Actions run in queue order; those of later ticks wait.
-    std::vector<Pending> later;
-    std::vector<Pending> now;
-    for (Pending& p : pending_) (p.tick <= tick ? now : later).push_back(std::move(p));
-    pending_ = std::move(later);
-    for (Pending& p : now) p.action();
+    // Actions run in queue order; those of later ticks wait. Both lists keep their storage,
+    // so a tick with nothing new queued allocates nothing (the worklet ticks every quantum).
+    size_t kept = 0;
+    for (Pending& p : pending_) {
+      if (p.tick <= tick) {
+        due_.push_back(std::move(p));
+      } else {
+        pending_[kept++] = std::move(p);
+      }
+    }
+    pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(kept), pending_.end());
+    for (Pending& p : due_) p.action();
+    due_.clear();
     if (timer_.running()) timer_.Fire();
     ticksRun_ = tick;
   }

@@ -133,6 +133,7 @@ class MixSession {
   uint64_t sentFrames_ = 0;
   int64_t ticksRun_ = 0;
   std::vector<Pending> pending_;  // in queue order
+  std::vector<Pending> due_;      // those of the tick being run
 };
 
 // Queues each event of a script for the tick it runs before, by the clock above, in the
