@@ -241,11 +241,11 @@ uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
     // Actions run in queue order; those of later ticks wait. Both lists keep their storage,
     // so a tick with nothing new queued allocates nothing (the worklet ticks every quantum).
     size_t kept = 0;
-    for (Pending& p : pending_) {
-      if (p.tick <= tick) {
-        due_.push_back(std::move(p));
-      } else {
-        pending_[kept++] = std::move(p);
+    for (size_t i = 0; i < pending_.size(); ++i) {
+      if (pending_[i].tick <= tick) {
+        due_.push_back(std::move(pending_[i]));
+      } else if (kept++ != i) {  // a function moved onto itself may be left empty
+        pending_[kept - 1] = std::move(pending_[i]);
       }
     }
     pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(kept), pending_.end());
