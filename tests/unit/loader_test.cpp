@@ -1,5 +1,6 @@
 // Loading a wave into a slot: the chunk walk and its refusals, failed memory blocks, the start
 // read position, the slot's name and label.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,7 +29,9 @@ struct LoadCase {
 
 int g_failAt = 0;
 int g_requests = 0;
+size_t g_largest = 0;  // the largest block asked for
 void* FailingAlloc(size_t bytes) {
+  g_largest = bytes > g_largest ? bytes : g_largest;
   return ++g_requests == g_failAt ? nullptr : std::calloc(bytes, 1);
 }
 
@@ -37,9 +40,12 @@ class LoaderCorpus : public Engine, public ::testing::WithParamInterface<LoadCas
 TEST_P(LoaderCorpus, MessageAndSlotState) {
   const LoadCase& c = GetParam();
   g_requests = 0;
+  g_largest = 0;
   g_failAt = c.failingBlock;
   m.allocator.allocZeroed = &FailingAlloc;
   const int result = Load(c.file, 3);
+  // A size field is never trusted for memory: no block is larger than the file or its frames.
+  EXPECT_LE(g_largest, std::max<size_t>({c.file.size(), static_cast<size_t>(c.lengthBytes), 64}));
   if (c.message == Msg::kNone) {
     EXPECT_EQ(result, 1);
     EXPECT_TRUE(ui.messages.empty());
@@ -77,6 +83,7 @@ const LoadCase kCorpus[] = {
     {"DataBeforeFmt", Riff({kDataChunk, kFmt}), Msg::kNoData, 0},
     {"NoData", Riff({kFmt, Chunk("LIST", Pattern(8))}), Msg::kNoData, 0},
     {"DataLongerThanTheFile", Riff({kFmt, Chunk("data", kData, 401)}), Msg::kDataShort, 0},
+    {"DataClaimsTwoGigabytes", Riff({kFmt, Chunk("data", kData, 0x7FFFFFF0)}), Msg::kDataShort, 0},
     {"EmptyData", Riff({kFmt, Chunk("data", {})}), Msg::kEmptyData, 0},
     {"NoSampleRate", PcmWave(2, 16, 0, kData), Msg::kNoSampleRate, 0},
     {"NoWholeFrame", PcmWave(2, 16, 44100, Pattern(12)), Msg::kTooShort, 0},

@@ -53,6 +53,10 @@ TEST(SetupFormat, RefusesWithOneMessageNamingTheLine) {
        "Setup file error : slot 4 cannot be both locked and muted"},
   };
   for (const auto& [text, message] : cases) EXPECT_EQ(Parse(text), message) << text;
+  for (const char* rate : {"11026", "22049", "22051", "44099"}) {  // near the offered ones
+    EXPECT_EQ(Parse(std::string("MIXORAMA-SETUP 1.0\nrate = ") + rate + "\nend\n"),
+              line(2, "the rate must be 11025, 22050 or 44100"));
+  }
   EXPECT_EQ(Parse(head + "slot1.level = 000350\nend\n"), "");
   // A later minor version may add keys; the known ones are still checked.
   EXPECT_EQ(Parse("MIXORAMA-SETUP 1.7\nrate = 22050\ncolour = red\nend\n"), "");
