@@ -31,6 +31,7 @@
 
 #include "engine/output_timing.h"
 #include "engine/platform.h"
+#include "engine/version.h"
 
 namespace mixorama {
 
@@ -52,9 +53,7 @@ constexpr bool IsOutputRate(int64_t rate) {
 }
 
 // The program title, caption of its message boxes. 0xB0 is the degree sign in code page 1252.
-inline constexpr char kProgramTitle[] =
-    "Mixorama V\xB0"
-    "1.00";
+inline constexpr char kProgramTitle[] = "Mixorama V\xB0" MIXORAMA_VERSION_TEXT;
 
 // The start-up set of slot names, channels 0 to 7 (slots 1 and 6 share a file).
 extern const char* const kStartupSet[kChannelCount];
