@@ -16,6 +16,11 @@ Bytes Hex(const std::string& words) {
   return e.empty() ? Bytes() : e[0].bytes;
 }
 
+// A value as two hex digits.
+std::string Hex2(int v) {
+  return {"0123456789ABCDEF"[v / 16], "0123456789ABCDEF"[v % 16]};
+}
+
 TEST(MidiDecode, UsesNotesControlsAndBendAndIgnoresEverythingElse) {
   const struct {
     const char* bytes;
@@ -32,14 +37,10 @@ TEST(MidiDecode, UsesNotesControlsAndBendAndIgnoresEverythingElse) {
     const Bytes b = Hex(c.bytes);
     MidiEvent e{99, MidiKind::kNote, 99, 99};
     const bool used = DecodeMidi(b.data(), b.size(), e);
-    EXPECT_EQ(used, c.kind >= 0) << c.bytes;
-    if (used) {
-      EXPECT_EQ(std::vector<int>({e.channel, static_cast<int>(e.kind), e.number, e.value}),
-                std::vector<int>({c.channel, c.kind, c.number, c.value}))
-          << c.bytes;
-    } else {
-      EXPECT_EQ(e.channel, 99) << c.bytes;  // untouched
-    }
+    EXPECT_EQ(std::vector<int>({used, e.channel, static_cast<int>(e.kind), e.number, e.value}),
+              c.kind < 0 ? std::vector<int>({0, 99, 1, 99, 99})  // untouched
+                         : std::vector<int>({1, c.channel, c.kind, c.number, c.value}))
+        << c.bytes;
   }
 }
 
@@ -71,8 +72,7 @@ TEST_F(Controller, TheDefaultMappingsActions) {
   EXPECT_EQ(drawing.fills[0].color, kLockedColor);
   EXPECT_EQ(m.live, 0);  // a fader does not make the mix live
   for (auto [value, target] : {std::pair{1, 3}, {64, 176}, {126, 347}, {127, 350}}) {
-    Send("BF 14 " + std::string(1, "0123456789ABCDEF"[value / 16]) +
-         "0123456789ABCDEF"[value % 16]);
+    Send("BF 14 " + Hex2(value));
     EXPECT_EQ(Slot(0), std::vector<int32_t>({target, 1, 0})) << value;
   }
   Send("B0 1C 7F");  // map X off the map: y is the middle
@@ -146,16 +146,9 @@ TEST(ActionQueue, CoalescesOnlyTheLastContinuousEntryAndCountsDrops) {
   ActionQueue q;
   const ControlAction x{ActionKind::kMapX}, y{ActionKind::kMapY}, sync{ActionKind::kSync},
       level1{ActionKind::kSlotLevel, 0}, level2{ActionKind::kSlotLevel, 1};
-  for (const auto& [a, v] : {std::pair{x, 1},
-                             {x, 2},
-                             {y, 3},
-                             {x, 4},
-                             {x, 5},
-                             {sync, 0},
-                             {sync, 0},
-                             {level1, 6},
-                             {level2, 7}})
-    EXPECT_TRUE(q.Push({a, static_cast<uint8_t>(v)}));
+  const QueuedAction pushes[] = {{x, 1}, {x, 2}, {y, 3},      {x, 4},     {x, 5},
+                                 {sync}, {sync}, {level1, 6}, {level2, 7}};
+  for (const QueuedAction& a : pushes) EXPECT_TRUE(q.Push(a));
   std::vector<int> popped;  // kind, slot + 1, value
   for (QueuedAction a; q.Pop(a);)
     popped.push_back(static_cast<int>(a.action.kind) * 100 + (a.action.slot + 1) * 10 + a.value);
@@ -179,20 +172,17 @@ TEST(MidiFlood, TheQueuedFloodPlaysAsEveryMessageInOrder) {
   request.timing = OutputTiming::kLive;
   request.slots = {{0, a}, {5, b}};
   request.durationMs = 1200;
-  std::vector<std::string> words;
+  std::vector<Bytes> messages;
+  std::string script;
   for (int i = 0; i < 10000; ++i) {
     // Runs of five values of map X, map Y or slot 6's fader in turn; slot 6's mute pad every 50.
-    const int v = (i * 7) % 128;
-    const char* control[] = {"B0 1C", "B0 1D", "B0 19"};
-    words.push_back(i % 50 == 0 ? std::string("90 29 7F")
-                                : std::string(control[i / 5 % 3]) + " " +
-                                      "0123456789ABCDEF"[v / 16] + "0123456789ABCDEF"[v % 16]);
-    const std::string line = std::to_string(i / 10) + " midi " + words.back();
-    std::vector<ScriptEvent> e;
-    std::string error;
-    ASSERT_TRUE(ParseScript(line, e, error));
-    request.events.push_back(e[0]);
+    const char* control[] = {"B0 1C ", "B0 1D ", "B0 19 "};
+    const std::string words = i % 50 ? control[i / 5 % 3] + Hex2(i * 7 % 128) : "90 29 7F";
+    messages.push_back(Hex(words));
+    script += std::to_string(i / 10) + " midi " + words + "\n";
   }
+  std::string error;
+  ASSERT_TRUE(ParseScript(script, request.events, error));
   Bytes rendered;
   RenderMix(
       request, [&](const uint8_t* p, size_t n) { rendered.insert(rendered.end(), p, p + n); },
@@ -209,12 +199,11 @@ TEST(MidiFlood, TheQueuedFloodPlaysAsEveryMessageInOrder) {
   Bytes queued;
   const FrameSink sink = [&](const uint8_t* p, size_t n) { queued.insert(queued.end(), p, p + n); };
   uint64_t clock = 0;
-  for (size_t i = 0; i < words.size(); ++i) {
+  for (size_t i = 0; i < messages.size(); ++i) {
     // A message of time t arrives before the tick of frame floor(t * rate / 1000).
     const uint64_t arrival = FramesByTime(request.rate, static_cast<int64_t>(i / 10));
     if (arrival > clock + 1) session.Advance(arrival - 1 - clock, sink), clock = arrival - 1;
-    const Bytes bytes = Hex(words[i]);
-    ASSERT_NE(input.Receive(bytes.data(), bytes.size()), MidiResult::kDropped);
+    ASSERT_NE(input.Receive(messages[i].data(), messages[i].size()), MidiResult::kDropped);
     if (!drainQueued) {
       drainQueued = true;
       session.Queue(session.nextTick(), [&] {
@@ -242,6 +231,7 @@ TEST(MidiMapFile, RefusesWithOneMessageNamingTheLine) {
   auto line = [](int n, const std::string& why) {
     return "MIDI map error, line " + std::to_string(n) + " : " + why;
   };
+  const std::string notABinding = line(2, "a line must read: channel kind number = action");
   const std::pair<std::string, std::string> cases[] = {
       {"", "The MIDI map is empty"},
       {"MIXORAMA-SETUP 1.0\nend\n", "This is not a Mixorama MIDI map"},
@@ -253,12 +243,10 @@ TEST(MidiMapFile, RefusesWithOneMessageNamingTheLine) {
       {head + "17 cc 1 = sync\nend\n", line(2, "the channel must be 1 to 16 or any")},
       {head + "any pad 1 = sync\nend\n", line(2, "unknown kind 'pad'")},
       {head + "any cc 128 = sync\nend\n", line(2, "the number must be 0 to 127")},
-      {head + "any cc = sync\nend\n", line(2, "a line must read: channel kind number = action")},
-      {head + "any bend 3 = sync\nend\n",
-       line(2, "a line must read: channel kind number = action")},
-      {head + "any cc 1 sync\nend\n", line(2, "a line must read: channel kind number = action")},
-      {head + "any cc 1 = play 2\nend\n",
-       line(2, "a line must read: channel kind number = action")},
+      {head + "any cc = sync\nend\n", notABinding},
+      {head + "any bend 3 = sync\nend\n", notABinding},
+      {head + "any cc 1 sync\nend\n", notABinding},
+      {head + "any cc 1 = play 2\nend\n", notABinding},
       {head + "any cc 1 = levle 2\nend\n", line(2, "unknown action 'levle'")},
       {head + "any cc 1 = map z\nend\n", line(2, "unknown action 'map z'")},
       {head + "any cc 1 = lock 9\nend\n", line(2, "slots are 1 to 8")},
