@@ -345,9 +345,10 @@ MX_EXPORT(mx_state) int32_t mx_state() {
 // One message of count bytes (0 to 3; b0 first) as it arrives from a device. Returns what the
 // controller made of it (MidiResult: 0 ignored, 1 queued, 2 dropped, 3 learned).
 MX_EXPORT(mx_midi) int32_t mx_midi(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t count) {
+  if (count > 3) return static_cast<int32_t>(MidiResult::kIgnored);  // no message used is longer
   const uint8_t bytes[3] = {static_cast<uint8_t>(b0), static_cast<uint8_t>(b1),
                             static_cast<uint8_t>(b2)};
-  const MidiResult result = g_ui.controller.Receive(bytes, count > 3 ? 3 : count);
+  const MidiResult result = g_ui.controller.Receive(bytes, count);
   if (result == MidiResult::kLearned) g_ui.changed = true;
   DrainControllerSoon();
   return static_cast<int32_t>(result);

@@ -26,10 +26,10 @@ class WinSurface : public ControllerSurface {
     return MapPoint{p.x, p.y};
   }
   void MoveTo(int32_t x, int32_t y) override {
-    if (g_win.laMap != nullptr) {
+    if (g_win.laMap != nullptr && g_win.laMap->Window() != nullptr) {
       g_win.laMap->ControllerMove(x, y);
     } else {
-      MapMouseMove(g_mixer, x, y);
+      MapMouseMove(g_mixer, x, y);  // no map to draw on
     }
   }
   void Fill(const SquareFill& fill) override {
