@@ -58,6 +58,40 @@ const char* MessageText(Msg msg) {
   return "";
 }
 
+const char* MidiMapFaultText(MidiMapFault fault) {
+  switch (fault) {
+    case MidiMapFault::kEmpty:
+      return "The MIDI map is empty";
+    case MidiMapFault::kNotAMap:
+      return "This is not a Mixorama MIDI map";
+    case MidiMapFault::kNewerVersion:
+      return "This MIDI map needs a newer version of Mixorama";
+    case MidiMapFault::kNoEnd:
+      return "The MIDI map is incomplete: its end line is missing";
+    case MidiMapFault::kBadVersion:
+      return "unknown version";
+    case MidiMapFault::kControlCharacter:
+      return "the line holds a control character";
+    case MidiMapFault::kAfterEnd:
+      return "text after the end line";
+    case MidiMapFault::kNotABinding:
+      return "a line must read: channel kind number = action";
+    case MidiMapFault::kBadChannel:
+      return "the channel must be 1 to 16 or any";
+    case MidiMapFault::kBadKind:
+      return "unknown kind";
+    case MidiMapFault::kBadNumber:
+      return "the number must be 0 to 127";
+    case MidiMapFault::kBadAction:
+      return "unknown action";
+    case MidiMapFault::kBadSlot:
+      return "slots are 1 to 8";
+    case MidiMapFault::kBoundTwice:
+      return "this control is bound twice";
+  }
+  return "";
+}
+
 void InfoBox(Mixer& m, Msg msg) {
   InfoBox(m, MessageText(msg));
 }

@@ -47,6 +47,35 @@ const char* MessageText(Msg msg);
 // Shows a message in the information box (InfoBox's rules: any thread, no lock held).
 void InfoBox(Mixer& m, Msg msg);
 
+// The faults of a MIDI map file (ui/midi_map.h): the first four concern the whole file and
+// are shown alone; the others concern one line and are shown after kMidiMapLineError, the
+// line's number and " : ", the unknown ones followed by the word in quotes ("MIDI map error,
+// line 4 : unknown action 'levle'").
+enum class MidiMapFault {
+  kEmpty,             // a file of 0 bytes
+  kNotAMap,           // no MIXORAMA-MIDI-MAP first line, or far too large
+  kNewerVersion,      // a higher major version
+  kNoEnd,             // the end line is missing
+  kBadVersion,        // the first line's version cannot be read (with the word)
+  kControlCharacter,  // a control character in a line
+  kAfterEnd,          // text after the end line
+  kNotABinding,       // a line that is not "channel kind number = action"
+  kBadChannel,        // a channel other than 1..16 or any
+  kBadKind,           // a kind other than note, cc or bend (with the word)
+  kBadNumber,         // a note or controller number other than 0..127
+  kBadAction,         // an action this version does not know (with the word)
+  kBadSlot,           // a slot other than 1..8
+  kBoundTwice,        // the same channel, kind and number on two lines
+};
+
+// The words of a MIDI map fault.
+const char* MidiMapFaultText(MidiMapFault fault);
+
+inline constexpr char kMidiMapLineError[] = "MIDI map error, line ";
+
+// The MIDI map the Windows program reads at start from its own folder.
+inline constexpr char kMidiMapFileName[] = "MIXORAMA.MAP";
+
 // The play button's two captions (control 189).
 inline constexpr char kPlayCaption[] = "Press here to play";
 inline constexpr char kCutSoundCaption[] = "Press here to cut sound";

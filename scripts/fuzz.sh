@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzing under AddressSanitizer, UndefinedBehaviorSanitizer and leak detection (libFuzzer,
-# clang): the wave loader from a small seed corpus of wave files, and the setup-file parser.
+# clang): the wave loader from a small seed corpus of wave files, the setup-file parser, and the
+# MIDI map parser with the controller input.
 # Any crash, leak or sanitizer report fails the run.
 #
 #   bash scripts/fuzz.sh            the campaign: RUNS executions per target (default 10000000),
@@ -14,7 +15,7 @@ smoke=0
 
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$B" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMIXORAMA_FUZZ=ON -DMIXORAMA_SANITIZE=address,undefined,fuzzer-no-link >/dev/null
-cmake --build "$B" --target fuzz_wave_loader fuzz_setup_file -j"$(nproc)" >/dev/null
+cmake --build "$B" --target fuzz_wave_loader fuzz_setup_file fuzz_midi_map -j"$(nproc)" >/dev/null
 
 # Seed corpus for the loader: one control byte (output rate, slot use), then a wave file.
 seeds="$B/seeds/fuzz_wave_loader"
@@ -47,6 +48,13 @@ for n, (control, data) in enumerate(seeds):
         f.write(bytes([control]) + data)
 PY
 
+# Seeds for the MIDI map: a map with every kind and action, and a stream of messages.
+mapseeds="$B/seeds/fuzz_midi_map"
+rm -rf "$mapseeds"
+mkdir -p "$mapseeds"
+printf '\000MIXORAMA-MIDI-MAP 1.0\nany cc 20 = level 1\n10 note 36 = mute 8\n16 bend = map x\n3 cc 7 = map y\nany note 1 = lock 2\n1 note 2 = play\n2 note 3 = sync\nend\n' >"$mapseeds/map"
+printf '\006\003\260\024\100\003\220\054\177\002\300\005\003\340\000\100\001\370\003\261\034\177' >"$mapseeds/messages"
+
 report="$B/report.txt"
 : >"$report"
 run() {  # target, smoke seconds, corpus dirs...
@@ -62,8 +70,9 @@ run() {  # target, smoke seconds, corpus dirs...
   grep -q "^stat::number_of_executed_units" "$B/$t.log" || { echo "$t failed" >&2; tail -40 "$B/$t.log" >&2; return 1; }
   echo "$t $(grep '^stat::number_of_executed_units' "$B/$t.log" | awk '{print $2}') $(grep '^stat::average_exec_per_sec' "$B/$t.log" | awk '{print $2}')" >>"$report"
 }
-run fuzz_wave_loader 12 "$seeds"
-run fuzz_setup_file 8
+run fuzz_wave_loader 10 "$seeds"
+run fuzz_setup_file 5
+run fuzz_midi_map 5 "$mapseeds"
 
 if [ "$smoke" = 0 ]; then
   {

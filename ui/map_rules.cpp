@@ -152,6 +152,16 @@ void ApplyRightButton(Mixer& m, int slot) {
   m.locked[slot] = 0;
 }
 
+SquareFill ApplySlotLevel(Mixer& m, int slot, int value) {
+  {
+    std::lock_guard<std::mutex> hold(m.lock);
+    m.targetVolume[slot] = 1 + value * (kUnityVolume - 1) / 127;
+  }
+  m.locked[slot] = 1;
+  m.muted[slot] = 0;
+  return SquareFill{slot, kLockedColor};
+}
+
 namespace {
 
 // A press of either button: the slot, the button's flag steps, the cursor, the square.

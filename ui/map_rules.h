@@ -123,6 +123,11 @@ void ApplyLeftButton(Mixer& m, int slot);
 // (under Mixer::lock); then muted toggles and locked becomes 0.
 void ApplyRightButton(Mixer& m, int slot);
 
+// A controller's slot level, value 0..127: the target becomes 1 + floor(value * 349 / 127)
+// (under Mixer::lock), locked 1 (never toggled), muted 0; on any slot, loaded or not. Nothing
+// else changes and the slot does not follow the cursor. Returns its square's fill: locked red.
+SquareFill ApplySlotLevel(Mixer& m, int slot, int value);
+
 // What a click did: the slot acted on (-1: nothing happened) and its square's new fill.
 struct ClickResult {
   int slot = -1;

@@ -36,6 +36,7 @@ class RenderUi : public UiSeam {
   void DeferredMenuStep() override {}
 
   ScriptCursor cursor;
+  MidiInput controller;
   Mixer* mixer = nullptr;  // set once the session holding it exists, before any drawing
 
  private:
@@ -64,6 +65,22 @@ bool ParseBounded(const std::string& word, int64_t lo, int64_t hi, int64_t& valu
   const long long v = std::strtoll(word.c_str(), nullptr, 10);
   if (errno != 0 || v < lo || v > hi) return false;
   value = v;
+  return true;
+}
+
+// A byte written as exactly two hex digits.
+bool ParseHexByte(const std::string& word, uint8_t& byte) {
+  if (word.size() != 2) return false;
+  int value = 0;
+  for (char c : word) {
+    const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                      : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+                      : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                                  : -1;
+    if (digit < 0) return false;
+    value = value * 16 + digit;
+  }
+  byte = static_cast<uint8_t>(value);
   return true;
 }
 
@@ -134,6 +151,15 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
           return Fail(error, line, "the file name is longer than 259 characters");
         }
       }
+    } else if (verb == "midi") {
+      e.verb = ScriptVerb::kMidi;
+      for (std::string word = NextWord(rest); !word.empty(); word = NextWord(rest)) {
+        uint8_t byte = 0;
+        if (!ParseHexByte(word, byte)) {
+          return Fail(error, line, "'" + word + "' is not a byte in two hex digits");
+        }
+        e.bytes.push_back(byte);
+      }
     } else if (verb.empty()) {
       return Fail(error, line, "a verb is missing after the time");
     } else {
@@ -145,28 +171,54 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
   return true;
 }
 
-MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e) {
+namespace {
+
+// One event fills at most eight squares. Past that (a drain of several controller actions)
+// the whole map is repainted from the state, and the later fills drawn over it.
+void AddFill(MapDrawing& drawing, const SquareFill& fill) {
+  if (drawing.fillCount == kChannelCount) {
+    drawing.repaintAll = true;
+    drawing.fillCount = 0;
+  }
+  drawing.fills[drawing.fillCount++] = fill;
+}
+
+// A move of the scripted mouse, or of a controller, to (x, y).
+void MoveCursor(Mixer& m, ScriptCursor& cursor, int32_t x, int32_t y, MapDrawing& drawing) {
+  cursor.x = x;
+  cursor.y = y;
+  // Off the map while the map does not hold the capture, a move reaches another window.
+  if (m.mapHover == 0 && !InTrackedArea(x, y)) return;
+  const MoveResult moved = MapMouseMove(m, x, y);
+  if (moved.repaintAll) drawing = MapDrawing{true, 0, {}, drawing.pressPlay};
+  for (int i = 0; i < moved.fillCount; ++i) AddFill(drawing, moved.fills[i]);
+}
+
+}  // namespace
+
+void ScriptSurface::MoveTo(int32_t x, int32_t y) {
+  MoveCursor(m_, cursor_, x, y, drawing_);
+}
+
+void ScriptSurface::Fill(const SquareFill& fill) {
+  AddFill(drawing_, fill);
+}
+
+MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, MidiInput& controller,
+                            const ScriptEvent& e) {
   MapDrawing drawing;
   bool keys[kChannelCount] = {};
   switch (e.verb) {
-    case ScriptVerb::kMove: {
-      cursor.x = e.x;
-      cursor.y = e.y;
-      // Off the map while the map does not hold the capture, a move reaches another window.
-      if (m.mapHover == 0 && !InTrackedArea(e.x, e.y)) break;
-      const MoveResult moved = MapMouseMove(m, e.x, e.y);
-      drawing.repaintAll = moved.repaintAll;
-      drawing.fillCount = moved.fillCount;
-      std::copy(moved.fills, moved.fills + moved.fillCount, drawing.fills);
+    case ScriptVerb::kMove:
+      MoveCursor(m, cursor, e.x, e.y, drawing);
       break;
-    }
     case ScriptVerb::kLeft:
     case ScriptVerb::kRight: {
       if (e.keypadKey != 0) keys[e.keypadKey - 1] = true;
       const ClickResult click = e.verb == ScriptVerb::kLeft
                                     ? MapLeftClick(m, keys, cursor.x, cursor.y)
                                     : MapRightClick(m, keys, cursor.x, cursor.y);
-      if (click.slot >= 0) drawing.fills[drawing.fillCount++] = click.fill;
+      if (click.slot >= 0) AddFill(drawing, click.fill);
       break;
     }
     case ScriptVerb::kSync:
@@ -178,6 +230,12 @@ MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e
     case ScriptVerb::kUnload:
       EmptySlot(m, e.slot);
       break;
+    case ScriptVerb::kMidi: {
+      controller.Receive(e.bytes.data(), e.bytes.size());
+      ScriptSurface surface(m, cursor, drawing);
+      controller.Drain(m, surface);
+      break;
+    }
   }
   return drawing;
 }
@@ -286,6 +344,7 @@ void QueueScript(MixSession& session, const std::vector<ScriptEvent>& events,
 uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
                    const MessageSink& messages) {
   RenderUi ui(messages);
+  ui.controller.SetMapping(request.midiMap);
   MixSession session(request.rate, request.timing, ui);
   Mixer& m = session.mixer();
   ui.mixer = &m;
@@ -298,8 +357,9 @@ uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
   for (const ScriptEvent& e : request.events) {
     if (e.timeMs <= request.durationMs) events.push_back(e);
   }
-  QueueScript(session, events,
-              [&m, &ui](const ScriptEvent& e) { ApplyScriptEvent(m, ui.cursor, e); });
+  QueueScript(session, events, [&m, &ui](const ScriptEvent& e) {
+    ApplyScriptEvent(m, ui.cursor, ui.controller, e);
+  });
   const uint64_t sent = session.Advance(FramesByTime(request.rate, request.durationMs), frames);
   session.RunQueued();
   return sent;

@@ -22,21 +22,24 @@
 #include "engine/mixer.h"
 #include "engine/virtual_device.h"
 #include "ui/map_rules.h"
+#include "ui/midi_input.h"
 
 namespace mixorama {
 
-enum class ScriptVerb { kMove, kLeft, kRight, kSync, kLoad, kUnload };
+enum class ScriptVerb { kMove, kLeft, kRight, kSync, kLoad, kUnload, kMidi };
 
-// One line of a performance script: "TIME VERB ARGS".
+// One line of a performance script: "TIME VERB ARGS". "TIME midi B0 1C 40" is a message from a
+// controller: any number of bytes, each two hex digits.
 struct ScriptEvent {
   int64_t timeMs = 0;
   ScriptVerb verb = ScriptVerb::kSync;
-  int32_t x = 0;      // move: map position
-  int32_t y = 0;      // move
-  int slot = -1;      // load, unload: slot index 0..7
-  int keypadKey = 0;  // left, right: keypad key 1..8 held during the click, 0 for none
-  std::string path;   // load: the file chosen
-  int line = 0;       // 1-based line in the script, for messages
+  int32_t x = 0;               // move: map position
+  int32_t y = 0;               // move
+  int slot = -1;               // load, unload: slot index 0..7
+  int keypadKey = 0;           // left, right: keypad key 1..8 held during the click, 0 for none
+  std::string path;            // load: the file chosen
+  std::vector<uint8_t> bytes;  // midi: the message
+  int line = 0;                // 1-based line in the script, for messages
 };
 
 // Parses a script. Blank lines and text from '#' on are ignored. On a bad line returns false
@@ -55,18 +58,40 @@ struct ScriptCursor {
 };
 
 // What an event asks the map to draw besides the squares the UI seam draws itself: the whole
-// map first when repaintAll, then the fills in order.
+// map first when repaintAll, then the fills in order. pressPlay: a controller pressed the play
+// button, which the front end presses in turn (the renderer, playing from start to end, does
+// nothing).
 struct MapDrawing {
   bool repaintAll = false;
   int fillCount = 0;
   SquareFill fills[kChannelCount] = {};
+  bool pressPlay = false;
 };
 
 // Applies one event as the program takes the same input: a move updates cursor and reaches the
 // map only while it holds the capture or lies in the tracked area; a click picks its slot at
-// cursor (the key, 1..8, first); sync, load (through LoadWaveIntoSlot) and unload ("No Wave").
-// GUI thread, without Mixer::lock.
-MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, const ScriptEvent& e);
+// cursor (the key, 1..8, first); sync, load (through LoadWaveIntoSlot) and unload ("No Wave");
+// a midi message goes to controller and what it queued is applied at once, with the scripted
+// cursor as the controller's cursor. GUI thread, without Mixer::lock.
+MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, MidiInput& controller,
+                            const ScriptEvent& e);
+
+// The controller's surface on a scripted cursor: moves as the script's moves, squares and the
+// play button into drawing.
+class ScriptSurface : public ControllerSurface {
+ public:
+  ScriptSurface(Mixer& m, ScriptCursor& cursor, MapDrawing& drawing)
+      : m_(m), cursor_(cursor), drawing_(drawing) {}
+  MapPoint Cursor() override { return MapPoint{cursor_.x, cursor_.y}; }
+  void MoveTo(int32_t x, int32_t y) override;
+  void Fill(const SquareFill& fill) override;
+  void PressPlay() override { drawing_.pressPlay = true; }
+
+ private:
+  Mixer& m_;
+  ScriptCursor& cursor_;
+  MapDrawing& drawing_;
+};
 
 struct RenderRequest {
   int32_t rate = 11025;  // 11025, 22050 or 44100
@@ -75,6 +100,7 @@ struct RenderRequest {
   std::vector<std::pair<int, std::string>> slots;
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
+  MidiMapping midiMap = DefaultMidiMapping();  // what the script's midi messages go through
 };
 
 // Receives every message the program would show in its information box.

@@ -19,6 +19,8 @@
 #include "engine/wave_loader.h"
 #include "engine/wave_writer.h"
 #include "ui/map_rules.h"
+#include "ui/midi_input.h"
+#include "ui/midi_map.h"
 #include "ui/rate_change.h"
 #include "ui/render_session.h"
 #include "ui/setup_file.h"
@@ -66,6 +68,8 @@ class PageUi : public UiSeam {
 
   Mixer* mixer = nullptr;
   ScriptCursor cursor;
+  MidiInput controller;      // kept across engines: the mapping belongs to the page
+  bool playPressed = false;  // a controller pressed play, not yet told to the page
   std::string labels[kChannelCount];
   ColorRef squares[kChannelCount] = {};
   std::vector<std::string> messages;  // not yet sent to the page
@@ -81,6 +85,7 @@ class NoPanelCalls : public RateChangeUi {
 
 PageUi g_ui;
 std::unique_ptr<MixSession> g_session;
+bool g_controllerDrainQueued = false;  // a drain of the controller's queue waits for a tick
 std::vector<char> g_text(1);
 std::string g_result;
 int16_t g_output[kMaxQuantum * 2];
@@ -97,6 +102,27 @@ void RunOrQueue(std::function<void()> action) {
   } else {
     action();
   }
+}
+
+void Apply(const ScriptEvent& e) {
+  const MapDrawing drawing = ApplyScriptEvent(g_session->mixer(), g_ui.cursor, g_ui.controller, e);
+  g_ui.Draw(drawing);
+  g_ui.playPressed = g_ui.playPressed || drawing.pressPlay;
+}
+
+// Applies the controller's queue now when nothing plays, else just before the next tick, as
+// page input; one drain waits at a time, so a flood between two ticks costs one queued action.
+void DrainControllerSoon() {
+  if (g_controllerDrainQueued || !g_ui.controller.pending()) return;
+  g_controllerDrainQueued = true;
+  RunOrQueue([] {
+    g_controllerDrainQueued = false;
+    MapDrawing drawing;
+    ScriptSurface surface(g_session->mixer(), g_ui.cursor, drawing);
+    g_ui.controller.Drain(g_session->mixer(), surface);
+    g_ui.Draw(drawing);
+    g_ui.playPressed = g_ui.playPressed || drawing.pressPlay;
+  });
 }
 
 void AppendJsonString(std::string& out, const std::string& text) {
@@ -139,7 +165,10 @@ MX_EXPORT(mx_result_size) uint32_t mx_result_size() {
 // program's otherwise, every slot empty, not playing. Returns the engine-ready flag.
 MX_EXPORT(mx_init) int32_t mx_init(int32_t rate, int32_t live) {
   g_session.reset();
+  MidiInput controller = g_ui.controller;
   g_ui = PageUi();
+  g_ui.controller = controller;
+  g_controllerDrainQueued = false;
   g_session = std::make_unique<MixSession>(
       rate, live != 0 ? OutputTiming::kLive : OutputTiming::kProgram, g_ui);
   g_ui.mixer = &g_session->mixer();
@@ -170,7 +199,7 @@ MX_EXPORT(mx_event) int32_t mx_event() {
   std::vector<ScriptEvent> events;
   std::string error;
   if (!ParseScript("0 " + Text(), events, error) || events.size() != 1) return 0;
-  RunOrQueue([e = events[0]] { g_ui.Draw(ApplyScriptEvent(g_session->mixer(), g_ui.cursor, e)); });
+  RunOrQueue([e = events[0]] { Apply(e); });
   return 1;
 }
 
@@ -180,9 +209,7 @@ MX_EXPORT(mx_script) int32_t mx_script() {
   std::vector<ScriptEvent> events;
   std::string error;
   if (!ParseScript(Text(), events, error)) return 0;
-  QueueScript(*g_session, events, [](const ScriptEvent& e) {
-    g_ui.Draw(ApplyScriptEvent(g_session->mixer(), g_ui.cursor, e));
-  });
+  QueueScript(*g_session, events, [](const ScriptEvent& e) { Apply(e); });
   return 1;
 }
 
@@ -193,6 +220,9 @@ MX_EXPORT(mx_play) int32_t mx_play() {
   } else {
     g_session->Start();
   }
+  // A drain waiting for a tick waits for good once playback stops, and a start drops it.
+  g_controllerDrainQueued = false;
+  DrainControllerSoon();
   g_ui.changed = true;
   return g_session->mixer().playing;
 }
@@ -304,5 +334,63 @@ MX_EXPORT(mx_state) int32_t mx_state() {
   }
   out += "}}";
   g_result = out;
+  return 1;
+}
+
+// ---- Controllers -------------------------------------------------------------------------
+// Messages go through the controller's mapping into its bounded queue, which is applied as
+// page input is (before the next tick while playing). Learn, the mapping and its file are the
+// core's (ui/midi_input.h, ui/midi_map.h).
+
+// One message of count bytes (0 to 3; b0 first) as it arrives from a device. Returns what the
+// controller made of it (MidiResult: 0 ignored, 1 queued, 2 dropped, 3 learned).
+MX_EXPORT(mx_midi) int32_t mx_midi(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t count) {
+  if (count > 3) return static_cast<int32_t>(MidiResult::kIgnored);  // no message used is longer
+  const uint8_t bytes[3] = {static_cast<uint8_t>(b0), static_cast<uint8_t>(b1),
+                            static_cast<uint8_t>(b2)};
+  const MidiResult result = g_ui.controller.Receive(bytes, count);
+  if (result == MidiResult::kLearned) g_ui.changed = true;
+  DrainControllerSoon();
+  return static_cast<int32_t>(result);
+}
+
+// 1 once after a controller pressed the play button: the page then presses its own.
+MX_EXPORT(mx_midi_take_play) int32_t mx_midi_take_play() {
+  const bool pressed = g_ui.playPressed;
+  g_ui.playPressed = false;
+  return pressed ? 1 : 0;
+}
+
+// Learns the next control moved for the action of kind (ActionKind: 1 level, 2 map X, 3 map Y,
+// 4 lock, 5 mute, 6 play, 7 Sync; 0 stops learning) and slot (1..8 for the slot actions).
+MX_EXPORT(mx_midi_learn) void mx_midi_learn(int32_t kind, int32_t slot) {
+  const bool slotAction = kind == 1 || kind == 4 || kind == 5;
+  if (kind < 0 || kind > 7 || (slotAction && (slot < 1 || slot > 8))) kind = 0;
+  g_ui.controller.Learn(ControlAction{static_cast<ActionKind>(kind),
+                                      static_cast<int8_t>(slotAction ? slot - 1 : -1)});
+}
+
+// Removes the binding of channel (1..16, 0 any), kind (0 cc, 1 note, 2 bend) and number.
+MX_EXPORT(mx_midi_unbind) void mx_midi_unbind(int32_t channel, int32_t kind, int32_t number) {
+  if (channel < 0 || channel > 16 || kind < 0 || kind > 2 || number < 0 || number > 127) return;
+  g_ui.controller.Unbind(MidiControl{channel, static_cast<MidiKind>(kind), kind == 2 ? 0 : number});
+}
+
+// The mapping as a MIDI map file, into the result buffer.
+MX_EXPORT(mx_midi_map) void mx_midi_map() {
+  g_result = WriteMidiMap(g_ui.controller.mapping());
+}
+
+// Puts the MIDI map file in the text buffer in force. A faulty file shows its one message,
+// changes nothing and gives 0.
+MX_EXPORT(mx_midi_set_map) int32_t mx_midi_set_map() {
+  MidiMapping mapping;
+  std::string message;
+  const std::string text = Text();
+  if (!ParseMidiMap(text.data(), text.size(), mapping, message)) {
+    InfoBox(g_session->mixer(), message.c_str());
+    return 0;
+  }
+  g_ui.controller.SetMapping(mapping);
   return 1;
 }

@@ -36,10 +36,13 @@ Bytes QuietLoop(size_t samples) {
   return PcmWave(1, 8, 8000, data);
 }
 
+void ExpectFullVolumePlayback(const RenderRequest& request, const Bytes& file);
+
 class Rates : public ::testing::TestWithParam<int32_t> {};
 INSTANTIATE_TEST_SUITE_P(Render, Rates, ::testing::Values(11025, 22050, 44100));
 
-// One channel at full volume: after a ring of silence and the ramp, the converted wave itself.
+// One channel at full volume: after a ring of silence and the ramp, the converted wave itself;
+// brought there by the mouse on its point, or by its fader at 127 and a map move elsewhere.
 TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
   const int32_t rate = GetParam();
   const Bytes file = QuietLoop(1999);
@@ -48,10 +51,17 @@ TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
   RenderRequest request;
   request.rate = rate;
   request.slots = {{0, path}};
-  request.events = Script("0 move 87 0");
   request.durationMs = 1500;
-  const Rendered r = Render(request);
+  for (const char* script : {"0 move 87 0", "0 midi B0 14 7F\n0 midi B0 1D 7F"}) {
+    request.events = Script(script);
+    SCOPED_TRACE(script);
+    ExpectFullVolumePlayback(request, file);
+  }
+}
 
+void ExpectFullVolumePlayback(const RenderRequest& request, const Bytes& file) {
+  const int32_t rate = request.rate;
+  const Rendered r = Render(request);
   Mixer m;
   SetOutputTiming(m, rate, OutputTiming::kProgram);
   ASSERT_EQ(Load(m, file, 0), 1);
@@ -67,6 +77,38 @@ TEST_P(Rates, OneFullVolumeChannelIsPlayedBitExact) {
       continue;  // the ramp
     }
     ASSERT_EQ(static_cast<int16_t>(ReadLe16(&r.frames[n * 4])), want) << n;
+  }
+}
+
+// Map moves, locks, mutes and Sync from a controller play as the same moves, keyed clicks and
+// Sync of the mouse; messages the mapping does not use change nothing. A fader at 64 sets slot
+// 1's level to 1 + floor(64 * 349 / 127) = 176, which the mouse locks 174 pixels below the
+// slot's point. Map X and Y give floor(v * 349 / 127): 0, 175 and 349 for 0, 64 and 127.
+TEST_P(Rates, AControllerPlaysAsTheMouseAndKeys) {
+  const int32_t rate = GetParam();
+  const std::string a = "ctla.wav", b = "ctlb.wav";
+  WriteFile(a, PcmWave(2, 16, 22050, Pattern(4 * 4001, 11)));
+  WriteFile(b, PcmWave(1, 8, 11025, Pattern(2999, 12)));
+  RenderRequest request;
+  request.rate = rate;
+  request.slots = {{0, a}, {1, b}, {4, a}, {6, b}};
+  request.durationMs = 2000;
+  const std::pair<const char*, const char*> performances[] = {
+      {"0 midi B0 1C 40\n200 midi B0 1D 00\n300 midi 90 2C 7F\n300 midi 80 2C 00\n"
+       "420 midi B0 1C 00\n600 midi 99 28 7F\n700 midi 9F 35 01\n900 midi 90 2D 7F\n"
+       "1100 midi 90 24 7F\n1300 midi B0 1D 7F\n1500 midi 90 28 40\n1700 midi 90 35 7F\n"
+       "1800 midi F8\n1800 midi B0 1E 7F\n1800 midi 90 2C\n1800 midi B0 1C 80\n1800 midi",
+       "0 move 175 175\n200 move 175 0\n300 left 1\n420 move 0 0\n600 right 5\n700 sync\n"
+       "900 left 2\n1100 right 1\n1300 move 0 349\n1500 right 5\n1700 sync"},
+      {"0 midi B0 14 40\n0 midi B0 1D 7F", "0 move 87 174\n0 left 1\n0 move 175 349"},
+  };
+  for (const auto& [controller, mouse] : performances) {
+    request.events = Script(controller);
+    const Rendered played = Render(request);
+    request.events = Script(mouse);
+    const Rendered moused = Render(request);
+    EXPECT_EQ(Digest(played.frames), Digest(moused.frames)) << controller;
+    EXPECT_NE(played.frames, Bytes(played.frames.size(), 0));
   }
 }
 
@@ -196,6 +238,8 @@ TEST(Script, BadLinesAreNamed) {
       {"5 jump", "line 1: unknown verb 'jump'"},
       {"5 sync now", "line 1: unexpected 'now'"},
       {"5", "line 1: a verb is missing after the time"},
+      {"5 midi B0 1C4", "line 1: '1C4' is not a byte in two hex digits"},
+      {"5 midi 90 g0 7F", "line 1: 'g0' is not a byte in two hex digits"},
   };
   for (auto [text, message] : cases) {
     std::vector<ScriptEvent> events;
@@ -203,12 +247,15 @@ TEST(Script, BadLinesAreNamed) {
     EXPECT_FALSE(ParseScript(text, events, error)) << text;
     EXPECT_EQ(error, message);
   }
-  const std::vector<ScriptEvent> e =
-      Script("# a comment\r\n10 move -3 351 # inline\n\n20 right 8\r\n30 unload 3");
-  ASSERT_EQ(e.size(), 3u);
+  const std::vector<ScriptEvent> e = Script(
+      "# a comment\r\n10 move -3 351 # inline\n\n20 right 8\r\n30 unload 3\n"
+      "40 midi\n50 midi fF 0a 00 7f");
+  ASSERT_EQ(e.size(), 5u);
   EXPECT_EQ(e[0].y, 351);
   EXPECT_EQ(e[1].keypadKey, 8);
   EXPECT_EQ(e[2].slot, 2);
+  EXPECT_EQ(e[3].bytes, Bytes());
+  EXPECT_EQ(e[4].bytes, Bytes({0xFF, 0x0A, 0x00, 0x7F}));
 }
 
 }  // namespace

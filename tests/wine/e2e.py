@@ -54,8 +54,9 @@ def wait(get, what, timeout=TIMEOUT):  # polls get() until it returns something 
 
 
 class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: file -> bytes|None
+    # beside: files (name -> bytes) for the program's own folder, which then holds a copy of it
 
-    def __init__(self, name, replaced=()):
+    def __init__(self, name, replaced=(), beside=()):
         self.dir, self.rec = os.path.join(os.environ["MIXO_WORK"], name), None
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
@@ -63,10 +64,13 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
             data = dict(replaced).get(f, open(os.environ["MIXO_DEMO"] + "/" + f, "rb").read())
             if data is not None:
                 open(os.path.join(self.dir, f), "wb").write(data)
+        exe = shutil.copy(os.environ["MIXO_EXE"], self.dir) if beside else os.environ["MIXO_EXE"]
+        for f, data in dict(beside).items():
+            open(os.path.join(self.dir, f), "wb").write(data)
         self.drv = subprocess.Popen(["wine", os.environ["MIXO_DRIVER"]], stdin=subprocess.PIPE,
                                     stdout=subprocess.PIPE)
         self.driver("move", 1000, 740)  # off the frame: a window under the pointer gets a move
-        self.proc = subprocess.Popen([*wine_env.realtime(), "wine", os.environ["MIXO_EXE"]],
+        self.proc = subprocess.Popen([*wine_env.realtime(), "wine", exe],
                                      cwd=self.dir, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 

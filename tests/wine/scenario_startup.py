@@ -1,5 +1,6 @@
 """Start-up as built, the Help boxes, Enter and Escape over the map; then start-up with slots 1, 6
-(BD7525.WAV), 2 (CP.WAV) missing and 8 (HC50.WAV) not a wave: a box for each, in slot order."""
+(BD7525.WAV), 2 (CP.WAV) missing and 8 (HC50.WAV) not a wave: a box for each, in slot order,
+then one for a faulty MIDI map beside the program."""
 import e2e
 from e2e import check
 
@@ -15,6 +16,7 @@ HELP = [
 CAPTIONS = {e2e.PLAY: "Press here to play", e2e.SYNC: "Sync", e2e.LOAD(1): "Load Wave",
             e2e.LOAD(8): "Load Wave", e2e.NO_WAVE(1): "No Wave", e2e.NO_WAVE(8): "No Wave"}
 DAMAGED = {"BD7525.WAV": None, "CP.WAV": None, "HC50.WAV": b"not a wave file, just text" * 4}
+BAD_MAP = {"MIXORAMA.MAP": b"MIXORAMA-MIDI-MAP 1.0\r\nany cc 20 = level 9\r\nend\r\n"}
 
 
 def scenario():
@@ -39,8 +41,9 @@ def scenario():
         p.keys(e2e.VK_ESCAPE)
         p.ends("Escape over the map ends the program, no question asked,")
 
-    with e2e.Program("damaged_demo", replaced=DAMAGED) as p:
-        for want in ["Error opening file"] * 3 + ["Error reading file (1)"]:
+    with e2e.Program("damaged_demo", replaced=DAMAGED, beside=BAD_MAP) as p:
+        for want in ["Error opening file"] * 3 + ["Error reading file (1)",
+                                                  "MIDI map error, line 2 : slots are 1 to 8"]:
             p.asks(e2e.IDOK, e2e.PROGRAM_TITLE, want, "at start-up " + want)
         p.up()
         want = ["" if n in (1, 2, 6, 8) else e2e.STARTUP_SET[n - 1] for n in range(1, 9)]

@@ -1,13 +1,15 @@
-// mixorama-render mix --rate R [--live] [--slot N FILE]... [--script FILE] --ms T OUT.wav
+// mixorama-render mix --rate R [--live] [--slot N FILE]... [--script FILE] [--midi-map FILE]
+//                     --ms T OUT.wav
 //
 // Plays the engine on the virtual device with a scripted performance (ui/render_session.h),
+// its midi messages through the default mapping or the MIDI map file given (ui/midi_map.h),
 // in the program's output timing or, with --live, in the live one (engine/output_timing.h),
 // and writes what the device played as a canonical wave file (PCM, 2 channels, 16 bits, rate
 // R) of exactly floor(T * R / 1000) frames. Slots are 1 to 8 and are loaded in slot order; R is
 // one of kOutputRates. Messages the program would show go to stderr, one line each, and the
 // render goes on. Exit status 0 when the file is written, 1 when it could not be written (the
-// partial file is removed), 2 on bad usage or a bad script line: a message naming the option
-// or the script line goes to stderr and no file is created.
+// partial file is removed), 2 on bad usage, a bad script line or a faulty MIDI map: a message
+// naming the option, the script line or the map's line goes to stderr and no file is created.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -22,6 +24,7 @@
 #include "engine/mixer.h"
 #include "engine/wave_writer.h"
 #include "tools/render/commands.h"
+#include "ui/midi_map.h"
 #include "ui/render_session.h"
 
 namespace {
@@ -29,8 +32,8 @@ namespace {
 using namespace mixorama;
 
 constexpr char kUsage[] =
-    "usage: mixorama-render mix --rate R [--live] [--slot N FILE]... [--script FILE] --ms T "
-    "OUT.wav\n";
+    "usage: mixorama-render mix --rate R [--live] [--slot N FILE]... [--script FILE] "
+    "[--midi-map FILE] --ms T OUT.wav\n";
 
 int BadUsage(const std::string& why) {
   std::fprintf(stderr, "mix: %s\n%s", why.c_str(), kUsage);
@@ -64,6 +67,7 @@ int RunMix(int argc, char** argv) {
   bool haveRate = false;
   bool haveMs = false;
   std::string scriptPath;
+  std::string midiMapPath;
   std::string outPath;
   bool usedSlot[8] = {};
 
@@ -92,6 +96,10 @@ int RunMix(int argc, char** argv) {
     } else if (arg == "--script") {
       if (i + 1 >= argc) return BadUsage("--script needs a file");
       scriptPath = argv[i + 1];
+      ++i;
+    } else if (arg == "--midi-map") {
+      if (i + 1 >= argc) return BadUsage("--midi-map needs a file");
+      midiMapPath = argv[i + 1];
       ++i;
     } else if (arg == "--ms") {
       int64_t ms = 0;
@@ -130,6 +138,19 @@ int RunMix(int argc, char** argv) {
     std::string error;
     if (!ParseScript(text, request.events, error)) {
       std::fprintf(stderr, "mix: %s: %s\n", scriptPath.c_str(), error.c_str());
+      return 2;
+    }
+  }
+
+  if (!midiMapPath.empty()) {
+    std::string text;
+    if (!ReadWholeFile(midiMapPath, text)) {
+      std::fprintf(stderr, "mix: cannot read the MIDI map %s\n", midiMapPath.c_str());
+      return 2;
+    }
+    std::string message;
+    if (!ParseMidiMap(text.data(), text.size(), request.midiMap, message)) {
+      std::fprintf(stderr, "mix: %s: %s\n", midiMapPath.c_str(), message.c_str());
       return 2;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "engine/mixer.h"
 #include "ui/win/window_state.h"
 
 namespace mixorama {
@@ -50,6 +51,19 @@ void CloseDataFile() {
   if (g_win.dataFile == nullptr) return;
   CloseHandle(g_win.dataFile);
   g_win.dataFile = nullptr;
+}
+
+std::string BesideProgram(const char* name) {
+  char path[kPathBytes];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return std::string();
+  std::string full(path, length);
+  full = full.substr(0, full.find_last_of("\\/") + 1) + name;
+  return full.size() < static_cast<size_t>(kPathBytes) ? full : std::string();
+}
+
+bool FileExists(const char* name) {
+  return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace mixorama

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 namespace mixorama {
 
@@ -30,5 +31,12 @@ void ShowFileError(const char* name);
 
 // Closes the data file, if one is open, and forgets it.
 void CloseDataFile();
+
+// The full path of the file name in the program's own folder (beside mixorama.exe), or an
+// empty string when that path is 260 characters or longer.
+std::string BesideProgram(const char* name);
+
+// Whether a file or folder of that name exists. No message.
+bool FileExists(const char* name);
 
 }  // namespace mixorama

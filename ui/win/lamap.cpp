@@ -69,6 +69,7 @@ LRESULT CALLBACK TLaMap::WindowProc(HWND window, UINT message, WPARAM wParam, LP
 }
 
 POINT TLaMap::CursorOnMap() const {
+  if (controllerPoint_) return controllerAt_;
   POINT p = {0, 0};
   GetCursorPos(&p);
   ScreenToClient(window_, &p);
@@ -109,8 +110,26 @@ void TLaMap::PaintMap() {
 }
 
 void TLaMap::OnMouseMove(int32_t x, int32_t y) {
+  // The system also sends a move when nothing moved (a window changing under the pointer):
+  // that one must not take the map's cursor back from a controller.
+  if (controllerPoint_ && x == lastMouse_.x && y == lastMouse_.y) return;
+  controllerPoint_ = false;
+  lastMouse_ = POINT{x, y};
+  Move(x, y, true);
+}
+
+void TLaMap::ControllerMove(int32_t x, int32_t y) {
+  controllerPoint_ = true;
+  controllerAt_ = POINT{x, y};
+  Move(x, y, false);
+}
+
+void TLaMap::Move(int32_t x, int32_t y, bool mouse) {
   const MoveResult r = MapMouseMove(g_mixer, x, y);
-  if (r.takeCapture) {
+  if (!mouse) {
+    controllerEntered_ = controllerEntered_ || r.takeCapture;
+  } else if (r.takeCapture || controllerEntered_) {
+    controllerEntered_ = false;
     SetCapture(window_);
     SetFocus(window_);
   }

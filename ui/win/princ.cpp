@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "ui/map_rules.h"
 #include "ui/win/app.h"
+#include "ui/win/controllers.h"
 #include "ui/win/lamap.h"
 #include "ui/win/panel_buttons.h"
 #include "ui/win/panel_quit_help_rate.h"
@@ -71,6 +72,9 @@ TPrinc::TPrinc(HINSTANCE instance, const char* templateName)
 
 TPrinc::~TPrinc() {
   Mixer& m = g_mixer;
+  // No controller acts from here on.
+  delete g_win.controllers;
+  g_win.controllers = nullptr;
   // The deferred menu step must not run once the frame is gone: the start-up timer is killed
   // even when it has fired, so that a step still running is waited for.
   m.menuSetup = 0;
@@ -146,6 +150,9 @@ void TPrinc::SetupWindow(HWND window) {
     LoadWaveIntoSlot(m, m.slotName[slot], slot);
     SetDlgItemTextA(window, IDC_SLOT_LABEL_FIRST + slot, m.slotName[slot]);
   }
+
+  // The controllers: their map file, then every MIDI input device.
+  g_win.controllers = new TControllers(instance_);
 
   m.menuSetup = 1;
   oneShotTimer_ =

@@ -15,10 +15,10 @@ class TPrinc {
   TPrinc(HINSTANCE instance, const char* templateName);
   TPrinc(const TPrinc&) = delete;
   TPrinc& operator=(const TPrinc&) = delete;
-  // The teardown: kills the one-shot start-up timer (waiting for its step if it runs), stops
-  // playback (the tick timer's kill waits for a tick in flight), frees the output ring, empties
-  // the eight slots, deletes the frame menu. Runs after the windows are gone; once it returns
-  // no timer callback runs, so the process's static objects may go.
+  // The teardown: closes the controllers, kills the one-shot start-up timer (waiting for its step
+  // if it runs), stops playback (the tick timer's kill waits for a tick in flight), frees the
+  // output ring, empties the eight slots, deletes the frame menu. Runs after the windows are gone;
+  // once it returns no timer callback runs, so the process's static objects may go.
   ~TPrinc();
 
   // Creates the panel's window as a child of parent; the set-up runs before it returns.

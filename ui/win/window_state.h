@@ -17,6 +17,7 @@ class TPrinc;
 class TLaMap;
 class TFrame;
 class TFrameMenu;
+class TControllers;
 
 // Shaped like MessageBoxExA: every message box of the Windows layer goes through one.
 using MessageBoxCall = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT style,
@@ -29,6 +30,7 @@ struct WinState {
   TPrinc* princ = nullptr;
   TLaMap* laMap = nullptr;
   TFrame* frame = nullptr;
+  TControllers* controllers = nullptr;  // from the end of the panel's set-up to its teardown
 
   // The windows. Handles, not objects, so any thread may read them: a handle read late names
   // a window that is gone, which the system refuses, where an object read late is freed memory.

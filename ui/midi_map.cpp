@@ -1,0 +1,351 @@
+#include "ui/midi_map.h"
+
+#include <cstring>
+
+#include "engine/texts.h"
+#include "ui/text_trim.h"
+
+namespace mixorama {
+
+namespace {
+
+constexpr char kMagic[] = "MIXORAMA-MIDI-MAP";
+constexpr char kMagicRead[] = "mixorama-midi-map";  // lines are read in lower case
+constexpr MidiKind kKindOrder[kMidiKindCount] = {MidiKind::kControl, MidiKind::kNote,
+                                                 MidiKind::kBend};
+constexpr const char* kKindWords[kMidiKindCount] = {"cc", "note", "bend"};  // by MidiKind
+
+// The action words; a slot action is followed by the slot number, map by x or y.
+struct ActionWord {
+  ActionKind kind;
+  const char* words;
+};
+constexpr ActionWord kActionWords[] = {
+    {ActionKind::kSlotLevel, "level"}, {ActionKind::kMapX, "map x"},
+    {ActionKind::kMapY, "map y"},      {ActionKind::kSlotLock, "lock"},
+    {ActionKind::kSlotMute, "mute"},   {ActionKind::kPlay, "play"},
+    {ActionKind::kSync, "sync"},
+};
+
+bool HasSlot(ActionKind kind) {
+  return kind == ActionKind::kSlotLevel || kind == ActionKind::kSlotLock ||
+         kind == ActionKind::kSlotMute;
+}
+
+// The words of a line, split at blanks.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && IsTextSpace(text[i])) ++i;
+    size_t end = i;
+    while (end < text.size() && !IsTextSpace(text[end])) ++end;
+    if (end > i) words.push_back(text.substr(i, end - i));
+    i = end;
+  }
+  return words;
+}
+
+// A decimal number of 1 to 3 digits and nothing else.
+bool SmallNumber(const std::string& word, int& value) {
+  if (word.empty() || word.size() > 3) return false;
+  int v = 0;
+  for (char c : word) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
+
+// A word as it may appear in a message: short.
+std::string Quoted(const std::string& word) {
+  return " '" + (word.size() > 40 ? word.substr(0, 40) + "..." : word) + "'";
+}
+
+// One line's fault: what went wrong, and the word at fault (may be empty).
+struct LineFault {
+  MidiMapFault fault;
+  std::string word;
+};
+
+// Reads "CHANNEL KIND [NUMBER] = ACTION [SLOT]" (lower case). Returns false with fault set;
+// skip is set instead for a kind or action this version does not know when laterMinor.
+bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding, bool& skip,
+                  LineFault& fault) {
+  skip = false;
+  const size_t equals = line.find('=');
+  if (equals == std::string::npos || line.find('=', equals + 1) != std::string::npos) {
+    fault = {MidiMapFault::kNotABinding, ""};
+    return false;
+  }
+  const std::vector<std::string> left = Words(line.substr(0, equals));
+  const std::vector<std::string> right = Words(line.substr(equals + 1));
+  if (left.size() < 2 || left.size() > 3 || right.empty() || right.size() > 2) {
+    fault = {MidiMapFault::kNotABinding, ""};
+    return false;
+  }
+  MidiControl& c = binding.control;
+  int channel = 0;
+  if (left[0] == "any") {
+    c.channel = kAnyChannel;
+  } else if (SmallNumber(left[0], channel) && channel >= 1 && channel <= 16) {
+    c.channel = channel;
+  } else {
+    fault = {MidiMapFault::kBadChannel, ""};
+    return false;
+  }
+  int kind = 0;
+  while (kind < kMidiKindCount && left[1] != kKindWords[kind]) ++kind;
+  if (kind == kMidiKindCount) {
+    if (laterMinor) return skip = true, false;
+    fault = {MidiMapFault::kBadKind, left[1]};
+    return false;
+  }
+  c.kind = static_cast<MidiKind>(kind);
+  c.number = 0;
+  if ((c.kind == MidiKind::kBend) != (left.size() == 2)) {
+    fault = {MidiMapFault::kNotABinding, ""};
+    return false;
+  }
+  if (left.size() == 3 && (!SmallNumber(left[2], c.number) || c.number > 127)) {
+    fault = {MidiMapFault::kBadNumber, ""};
+    return false;
+  }
+  const std::string action = right.size() == 2 && right[0] == "map" ? "map " + right[1] : right[0];
+  const ActionWord* found = nullptr;
+  for (const ActionWord& a : kActionWords) {
+    if (action == a.words) found = &a;
+  }
+  if (found == nullptr) {
+    if (laterMinor) return skip = true, false;
+    fault = {MidiMapFault::kBadAction, action};
+    return false;
+  }
+  binding.action = ControlAction{found->kind, -1};
+  const bool slotGiven = right.size() == 2 && right[0] != "map";
+  if (HasSlot(found->kind) != slotGiven) {
+    fault = {HasSlot(found->kind) ? MidiMapFault::kBadSlot : MidiMapFault::kNotABinding, ""};
+    return false;
+  }
+  int slot = 0;
+  if (slotGiven) {
+    if (!SmallNumber(right[1], slot) || slot < 1 || slot > 8) {
+      fault = {MidiMapFault::kBadSlot, ""};
+      return false;
+    }
+    binding.action.slot = static_cast<int8_t>(slot - 1);
+  }
+  return true;
+}
+
+// Reads "mixorama-midi-map major[.minor]". False, with message, when this program cannot read
+// the file.
+bool ParseHeader(const std::string& line, int& minor, std::string& message) {
+  const size_t magicLength = sizeof kMagicRead - 1;
+  if (line.compare(0, magicLength, kMagicRead) != 0 || line.size() == magicLength ||
+      !IsTextSpace(line[magicLength])) {
+    message = MidiMapFaultText(MidiMapFault::kNotAMap);
+    return false;
+  }
+  const std::string version = Trim(line.substr(magicLength));
+  const size_t dot = version.find('.');
+  int major = 0;
+  int minorValue = 0;
+  if (!SmallNumber(version.substr(0, dot), major) || major == 0 ||
+      (dot != std::string::npos && !SmallNumber(version.substr(dot + 1), minorValue))) {
+    message = std::string(kMidiMapLineError) +
+              "1 : " + MidiMapFaultText(MidiMapFault::kBadVersion) + Quoted(version);
+    return false;
+  }
+  if (major > kMidiMapMajorVersion) {
+    message = MidiMapFaultText(MidiMapFault::kNewerVersion);
+    return false;
+  }
+  minor = minorValue;
+  return true;
+}
+
+}  // namespace
+
+bool DecodeMidi(const uint8_t* bytes, size_t count, MidiEvent& event) {
+  if (count != 3) return false;  // every message used is three bytes long
+  const uint8_t status = bytes[0];
+  if (status < 0x80 || bytes[1] >= 0x80 || bytes[2] >= 0x80) return false;
+  MidiEvent e;
+  e.channel = (status & 0x0F) + 1;
+  switch (status & 0xF0) {
+    case 0x80:
+    case 0x90:
+      e.kind = MidiKind::kNote;
+      e.number = bytes[1];
+      e.value = (status & 0xF0) == 0x90 ? bytes[2] : 0;
+      break;
+    case 0xB0:
+      e.kind = MidiKind::kControl;
+      e.number = bytes[1];
+      e.value = bytes[2];
+      break;
+    case 0xE0:
+      e.kind = MidiKind::kBend;
+      e.value = bytes[2];  // the low 7 bits come first and are not used
+      break;
+    default:
+      return false;
+  }
+  event = e;
+  return true;
+}
+
+bool operator==(const ControlAction& a, const ControlAction& b) {
+  return a.kind == b.kind && a.slot == b.slot;
+}
+
+bool operator==(const MidiControl& a, const MidiControl& b) {
+  return a.channel == b.channel && a.kind == b.kind && a.number == b.number;
+}
+
+bool IsContinuous(ActionKind kind) {
+  return kind == ActionKind::kSlotLevel || kind == ActionKind::kMapX || kind == ActionKind::kMapY;
+}
+
+ControlAction MidiMapping::Find(const MidiEvent& e) const {
+  const int kind = static_cast<int>(e.kind);
+  const ControlAction own = table_[e.channel][kind][e.number];
+  return own.kind != ActionKind::kNone ? own : table_[kAnyChannel][kind][e.number];
+}
+
+ControlAction MidiMapping::Bound(const MidiControl& c) const {
+  return table_[c.channel][static_cast<int>(c.kind)][c.number];
+}
+
+void MidiMapping::Bind(const MidiControl& c, ControlAction action) {
+  table_[c.channel][static_cast<int>(c.kind)][c.number] = action;
+}
+
+void MidiMapping::Clear() {
+  *this = MidiMapping();
+}
+
+std::vector<MidiBinding> MidiMapping::Bindings() const {
+  std::vector<MidiBinding> list;
+  for (int channel = 0; channel <= 16; ++channel) {
+    for (MidiKind kind : kKindOrder) {
+      for (int n = 0; n < kNumbers; ++n) {
+        const ControlAction a = table_[channel][static_cast<int>(kind)][n];
+        if (a.kind != ActionKind::kNone) list.push_back({MidiControl{channel, kind, n}, a});
+      }
+    }
+  }
+  return list;
+}
+
+bool MidiMapping::operator==(const MidiMapping& other) const {
+  return std::memcmp(table_, other.table_, sizeof table_) == 0;
+}
+
+MidiMapping DefaultMidiMapping() {
+  MidiMapping m;
+  for (int s = 0; s < 8; ++s) {
+    const int8_t slot = static_cast<int8_t>(s);
+    m.Bind({kAnyChannel, MidiKind::kControl, 20 + s}, {ActionKind::kSlotLevel, slot});
+    m.Bind({kAnyChannel, MidiKind::kNote, 36 + s}, {ActionKind::kSlotMute, slot});
+    m.Bind({kAnyChannel, MidiKind::kNote, 44 + s}, {ActionKind::kSlotLock, slot});
+  }
+  m.Bind({kAnyChannel, MidiKind::kControl, 28}, {ActionKind::kMapX, -1});
+  m.Bind({kAnyChannel, MidiKind::kControl, 29}, {ActionKind::kMapY, -1});
+  m.Bind({kAnyChannel, MidiKind::kNote, 52}, {ActionKind::kPlay, -1});
+  m.Bind({kAnyChannel, MidiKind::kNote, 53}, {ActionKind::kSync, -1});
+  return m;
+}
+
+bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string& message) {
+  if (size == 0) {
+    message = MidiMapFaultText(MidiMapFault::kEmpty);
+    return false;
+  }
+  if (size > kMidiMapMaxBytes) {
+    message = MidiMapFaultText(MidiMapFault::kNotAMap);
+    return false;
+  }
+  size_t pos = 0;
+  // A byte-order mark, as some editors write it in front of the text.
+  if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  MidiMapping parsed;
+  bool seenEnd = false;
+  int minor = 0;
+  const auto lineFault = [&message](int line, const LineFault& f) {
+    message = kMidiMapLineError + std::to_string(line) + " : " + MidiMapFaultText(f.fault) +
+              (f.word.empty() ? "" : Quoted(f.word));
+    return false;
+  };
+  for (int lineNumber = 1; pos < size; ++lineNumber) {
+    size_t end = pos;
+    while (end < size && bytes[end] != '\n') ++end;
+    std::string raw(bytes + pos, end - pos);
+    pos = end + 1;
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    for (char& c : raw) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if ((u < 0x20 && c != '\t') || u == 0x7F) {
+        if (lineNumber > 1) return lineFault(lineNumber, {MidiMapFault::kControlCharacter, ""});
+        message = MidiMapFaultText(MidiMapFault::kNotAMap);
+        return false;
+      }
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (lineNumber == 1) {
+      if (!ParseHeader(Trim(raw), minor, message)) return false;
+      continue;
+    }
+    const std::string line = Trim(raw);
+    if (line.empty() || line[0] == '#') continue;
+    if (seenEnd) return lineFault(lineNumber, {MidiMapFault::kAfterEnd, ""});
+    if (line == "end") {
+      seenEnd = true;
+      continue;
+    }
+    MidiBinding b;
+    bool skip = false;
+    LineFault fault{MidiMapFault::kNotABinding, ""};
+    if (!ParseBinding(line, minor > kMidiMapMinorVersion, b, skip, fault)) {
+      if (skip) continue;
+      return lineFault(lineNumber, fault);
+    }
+    if (parsed.Bound(b.control).kind != ActionKind::kNone) {
+      return lineFault(lineNumber, {MidiMapFault::kBoundTwice, ""});
+    }
+    parsed.Bind(b.control, b.action);
+  }
+  if (!seenEnd) {
+    message = MidiMapFaultText(MidiMapFault::kNoEnd);
+    return false;
+  }
+  out = parsed;
+  return true;
+}
+
+std::string WriteMidiMap(const MidiMapping& mapping) {
+  std::string text;
+  const auto line = [&text](const std::string& s) { text += s + "\r\n"; };
+  line(std::string(kMagic) + " " + std::to_string(kMidiMapMajorVersion) + "." +
+       std::to_string(kMidiMapMinorVersion));
+  line("# One binding a line: channel (1 to 16, or any), kind (note, cc or bend), number");
+  line("# (0 to 127, none for bend) = action: level N, lock N or mute N (slots 1 to 8),");
+  line("# map x, map y, play or sync.");
+  for (const MidiBinding& b : mapping.Bindings()) {
+    const MidiControl& c = b.control;
+    std::string s = c.channel == kAnyChannel ? "any" : std::to_string(c.channel);
+    s += std::string(" ") + kKindWords[static_cast<int>(c.kind)];
+    if (c.kind != MidiKind::kBend) s += " " + std::to_string(c.number);
+    for (const ActionWord& a : kActionWords) {
+      if (a.kind == b.action.kind) s += std::string(" = ") + a.words;
+    }
+    if (HasSlot(b.action.kind)) s += " " + std::to_string(b.action.slot + 1);
+    line(s);
+  }
+  line("end");
+  return text;
+}
+
+}  // namespace mixorama
