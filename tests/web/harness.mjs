@@ -77,12 +77,9 @@ export async function openPage(page, url) {
       const at = [[87, 10], [10, 87], [10, 262], [87, 340], [262, 340], [340, 262], [340, 87],
         [262, 10]][n - 1];
       for (;;) {
-        const c = await page.evaluate(([x, y]) => {
-          const canvas = document.getElementById('canvas');
-          const k = canvas.width / 350; // the canvas holds device pixels
-          return [...canvas.getContext('2d').getImageData(Math.floor(x * k), Math.floor(y * k),
-            1, 1).data.slice(0, 3)];
-        }, at);
+        const c = await page.evaluate(([x, y], g = document.getElementById('canvas')) => [...g
+          .getContext('2d').getImageData(...[x, y].map((v) => Math.floor((v * g.width) / 350)), 1, 1)
+          .data.slice(0, 3)], at); // the canvas holds device pixels
         if (ok(c)) return c;
         await page.waitForTimeout(20);
       }

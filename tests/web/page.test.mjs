@@ -67,18 +67,6 @@ test('the demo set mixes under the mouse and sounds after play; Record downloads
   await page.close();
 });
 
-test('clicks lock and mute, a held slot key picks the slot', { timeout: 20000 }, async () => {
-  const { page, map } = await openPage();
-  await map.click(87, 3);
-  await map.square(1, is(RED));
-  await page.keyboard.down('5'); // slot 5's point is far from the cursor
-  await map.click(87, 3, 'right');
-  await page.keyboard.up('5');
-  await map.square(5, is(GREEN));
-  assert.deepEqual(await map.square(1, () => true), RED);
-  await page.close();
-});
-
 test('a wave dropped on a row loads; a broken one gives the loader\'s message', { timeout: 20000 }, async () => {
   const { page } = await openPage();
   const drop = await page.evaluateHandle(async () => {
