@@ -104,6 +104,17 @@ inline constexpr char kHelpClosing[] =
     "ask the Mixorama project for its latest release.\n"
     "Suggestions are welcome.";
 
+// The browser page's own controls, which the Windows panel does not have: the timing switch
+// (pressed: the live timing; released: the program's) with its hint, and the latency shown
+// beside it, "%d" standing for the whole milliseconds.
+inline constexpr char kLiveCaption[] = "Live";
+inline constexpr char kLiveHint[] =
+    "Pressed: the sound follows your hand at once. Released: the program's own timing, "
+    "a quarter of a second later.";
+inline constexpr char kLatencyCaption[] = "Latency %d ms";
+inline constexpr char kLatencyHint[] =
+    "From a move to its sound: the engine's output ring and the browser's audio output";
+
 // The label text for a slot name that is already upper case: the file part without its last
 // three characters ("BD7525.WAV" -> "BD7525."); empty below 4 characters.
 void SlotLabelText(const char* slotName, char (&label)[kPathBytes]);

@@ -2,7 +2,8 @@
 // engine runs in the audio worklet (worklet.js); the page sends it the input as events and
 // draws the state it sends back: labels, square colours, messages.
 
-// Where each slot's number stands beside the map: the slot points, pushed off the border.
+// Where each slot's number stands beside the map, in map pixels: the slot points, pushed off
+// the border.
 const MAP_NUMBERS = [[81, -18], [-16, 79], [-16, 254], [81, 352], [256, 352], [354, 254],
   [354, 79], [256, -18]];
 
@@ -15,19 +16,21 @@ mapPicture.onload = () => paintMap();
 
 // Texts are single-byte, as the program's: Latin-1 both ways.
 const latin1 = (s) => Uint8Array.from(s, (c) => (c.charCodeAt(0) < 256 ? c.charCodeAt(0) : 63));
+const ascii = new TextDecoder(); // the state's JSON escapes every byte beyond ASCII
 
 let engineModule;
 let ctx = null;
 let node = null;
+// The engine's state as last sent: labels, squares, the map's size, rate, timing, texts...
 let state = null;
 // The panel's captions and boxes, as the engine's text table has them (with every state).
 let texts = null;
 let demoGiven = false;
-let recording = false;
+let live = true; // the timing a new engine starts in: the Live button
+let recordOn = false;
+const recordings = []; // recordings ended or going on, oldest first: { parts, ended }
 let pendingSetup = null;
 const files = new Map(); // every file the engines may open: name -> bytes
-const heldKeys = new Set(); // slot keys 1..8 held down
-let cursorInside = false;
 
 function send(msg) {
   node?.port.postMessage(msg);
@@ -42,8 +45,8 @@ function giveFile(name, bytes) {
   send({ op: 'file', name: latin1(name), bytes });
 }
 
-// A new engine at rate, in a new audio context, holding every file given so far; ops run
-// before it plays its first frame.
+// A new engine at rate in the timing of the Live button, in a new audio context, holding every
+// file given so far; ops run before it plays its first frame.
 async function startEngine(rate, ops = []) {
   if (ctx) await ctx.close();
   ctx = new AudioContext({ sampleRate: rate, latencyHint: 'interactive' });
@@ -52,19 +55,26 @@ async function startEngine(rate, ops = []) {
   node = new AudioWorkletNode(ctx, 'mixorama', {
     numberOfInputs: 0,
     outputChannelCount: [2],
-    processorOptions: { module: engineModule, rate, ops: [...fileOps, ...ops] },
+    processorOptions: { module: engineModule, rate, live, ops: [...fileOps, ...ops] },
   });
-  node.port.onmessage = (e) => fromEngine(e.data);
+  const port = node.port;
+  port.onmessage = (e) => fromEngine(e.data, port);
   node.connect(ctx.destination);
 }
 
-async function fromEngine(msg) {
+async function fromEngine(msg, port) {
   if (msg.type === 'state') {
-    showState(JSON.parse(msg.json));
+    showState(JSON.parse(ascii.decode(msg.json)));
   } else if (msg.type === 'saved') {
-    download(msg.bytes, 'MIXORAMA.ST', 'text/plain');
+    download([msg.bytes], 'MIXORAMA.ST', 'text/plain');
+  } else if (msg.type === 'recorded') {
+    // A block of the recording: kept here, its buffer handed back for the next block.
+    recordings[0]?.parts.push(new Blob([new Uint8Array(msg.buffer, 0, msg.frames * 4)]));
+    port.postMessage({ op: 'recorded', buffer: msg.buffer }, [msg.buffer]);
   } else if (msg.type === 'recording') {
-    download(msg.wav, 'mixorama-recording.wav', 'audio/wav');
+    const { parts, ended } = recordings.shift();
+    download([msg.header, ...parts], 'mixorama-recording.wav', 'audio/wav');
+    ended();
   } else if (msg.type === 'setup-rate') {
     // A setup of another rate: a new engine at that rate takes the same setup.
     const wasPlaying = state?.playing === 1;
@@ -77,17 +87,34 @@ async function showState(s) {
   const first = state === null;
   state = s;
   texts = s.texts;
-  if (first) $('play').textContent = texts.play;
+  if (first) {
+    $('play').textContent = texts.play;
+    $('live').textContent = texts.live;
+    $('live').title = texts.liveHint;
+    $('latency').title = texts.latencyHint;
+    placeMapNumbers();
+  }
+  $('live').setAttribute('aria-pressed', String(s.live === 1));
   document.querySelectorAll('.slot .label').forEach((el, i) => (el.textContent = s.labels[i]));
   document.querySelectorAll('[data-rate]').forEach((el) =>
     el.classList.toggle('checked', Number(el.dataset.rate) === s.rate));
   paintMap();
+  showLatency();
   for (const text of s.messages) await showBox(s.title, text, ['OK'], 'i');
   if (first && !demoGiven) {
     demoGiven = true;
     await giveDemoSet(s.startup);
   }
 }
+
+// The latency a person has, from a move to its sound: the engine's ring, then the browser's
+// buffering (baseLatency) and its way to the loudspeaker (outputLatency, where it is known).
+function showLatency() {
+  if (!state || !ctx) return;
+  const seconds = state.ringFrames / state.rate + ctx.baseLatency + (ctx.outputLatency || 0);
+  $('latency').textContent = texts.latency.replace('%d', Math.round(seconds * 1000));
+}
+setInterval(showLatency, 1000); // the output latency is known once the sound runs
 
 // The start-up set, from the demo folder, loaded as the program loads it at start.
 async function giveDemoSet(names) {
@@ -98,12 +125,35 @@ async function giveDemoSet(names) {
   send({ op: 'startup' });
 }
 
+// The map picture stretched over the canvas, the squares on whole device pixels so their
+// edges stay sharp.
 function paintMap() {
-  if (mapPicture.complete) g.drawImage(mapPicture, 0, 0);
+  if (mapPicture.complete) g.drawImage(mapPicture, 0, 0, canvas.width, canvas.height);
   if (!state) return;
+  const px = (v) => Math.round((v * canvas.width) / state.mapSize);
   state.squares.forEach((c, s) => {
+    const [left, top, right, bottom] = state.rects[s];
     g.fillStyle = `rgb(${c & 255},${(c >> 8) & 255},${(c >> 16) & 255})`;
-    g.fillRect(state.rects[s][0], state.rects[s][1], 20, 20);
+    g.fillRect(px(left), px(top), px(right) - px(left), px(bottom) - px(top));
+  });
+}
+
+// The canvas has one pixel per device pixel of the map on the screen, at any pixel ratio (the
+// observer hears of a new ratio too; its device-pixel box is not used, as an emulated ratio
+// leaves it out).
+new ResizeObserver(([entry]) => {
+  const width = Math.round(entry.contentRect.width * devicePixelRatio);
+  const height = Math.round(entry.contentRect.height * devicePixelRatio);
+  if (width === canvas.width && height === canvas.height) return;
+  canvas.width = width;
+  canvas.height = height;
+  paintMap();
+}).observe(canvas, { box: 'device-pixel-content-box' });
+
+function placeMapNumbers() {
+  document.querySelectorAll('.mapnum').forEach((n, s) => {
+    n.style.left = `${(100 * MAP_NUMBERS[s][0]) / state.mapSize}%`;
+    n.style.top = `${(100 * MAP_NUMBERS[s][1]) / state.mapSize}%`;
   });
 }
 
@@ -111,6 +161,7 @@ function paintMap() {
 let boxQueue = Promise.resolve();
 function showBox(caption, text, buttons, icon) {
   const shown = boxQueue.then(() => new Promise((answer) => {
+    releasePointers(); // the box takes the input: no gesture or held slot key goes on under it
     const box = $('box');
     box.querySelector('.caption').textContent = caption;
     box.querySelector('.text').textContent = text;
@@ -133,9 +184,9 @@ function showBox(caption, text, buttons, icon) {
   return shown;
 }
 
-function download(bytes, name, type) {
+function download(parts, name, type) {
   const a = document.createElement('a');
-  a.href = URL.createObjectURL(new Blob([bytes], { type }));
+  a.href = URL.createObjectURL(new Blob(parts, { type }));
   a.download = name;
   a.click();
   setTimeout(() => URL.revokeObjectURL(a.href), 10000);
@@ -158,7 +209,7 @@ function buildSlots() {
   const rows = $('slots');
   for (let s = 0; s < 8; s++) {
     const row = $('slot-row').content.firstElementChild.cloneNode(true);
-    row.style.top = `${26 + s * 52}px`;
+    row.style.setProperty('--row', s);
     row.querySelector('.number').textContent = `${s + 1} :`;
     row.querySelector('.load').onclick = () => {
       const input = $('wave-file');
@@ -167,6 +218,7 @@ function buildSlots() {
       input.click();
     };
     row.querySelector('.nowave').onclick = () => sendEvent(`unload ${s + 1}`);
+    holdsSlotKey(row.querySelector('.label'), s + 1);
     row.ondragover = (e) => {
       e.preventDefault();
       row.classList.add('drop');
@@ -180,36 +232,162 @@ function buildSlots() {
     };
     rows.append(row);
   }
-  MAP_NUMBERS.forEach(([x, y], s) => {
+  for (let s = 0; s < 8; s++) {
     const n = document.createElement('span');
     n.className = 'mapnum';
     n.textContent = `${s + 1}`;
-    n.style.left = `${x}px`;
-    n.style.top = `${y}px`;
+    holdsSlotKey(n, s + 1);
     $('map').append(n);
+  }
+}
+
+// ---- The map and the slot keys: one path for mouse, pen and touch -------------------------
+// A mouse is the program's: its moves anywhere on the page reach the map while the map holds
+// the capture, and a press on the map is a click at once. A finger (or a pen's tip) on the map
+// moves the cursor there and along with it; of several, the one that moved last is the
+// cursor. What a finger did is judged from its events' timeStamps: up within TAP_MS, having
+// moved less than STILL_PX, is a left click there; held LONG_PRESS_MS without moving STILL_PX,
+// a right click there, made at its next event or when a timer finds the clock past it, the
+// finger still down. A cancelled gesture clicks nothing. A finger held on a slot's label or on
+// its number beside the map holds that slot's key, as the keypad keys do.
+const TAP_MS = 300;
+const LONG_PRESS_MS = 500;
+const STILL_PX = 10;
+// Windows' defaults: a press of the same button this soon, within a 4-pixel square around the
+// one before, is the second press of a double click, which the map leaves to the control.
+const DOUBLE_CLICK_MS = 500;
+const DOUBLE_CLICK_PX = 2;
+
+const heldKeys = new Set(); // slot keys 1..8 held down on the keyboard
+const heldByPointer = new Map(); // pointerId -> slot key 1..8 held by a finger
+const contacts = new Map(); // pointerId -> the gesture of a finger or pen tip on the map
+let cursorInside = false; // the last move sent was inside the map
+let lastPress = null; // the mouse's last press on the map
+
+const inputBlocked = () => !state || $('box').open; // a modal box holds the input
+
+function mapPosition(e) {
+  const r = canvas.getBoundingClientRect();
+  const k = state.mapSize / r.width;
+  return [Math.floor((e.clientX - r.left) * k), Math.floor((e.clientY - r.top) * k)];
+}
+
+// The mouse moving to at (map pixels): inside the map, and for the first move out of it.
+function moveTo([x, y]) {
+  const inside = x >= 0 && y >= 0 && x <= state.mapSize && y <= state.mapSize;
+  if (inside || cursorInside) sendEvent(`move ${x} ${y}`);
+  cursorInside = inside;
+}
+
+// A click on the map, with the lowest slot key held (as the keypad is asked in order).
+function click(button) {
+  const keys = [...heldKeys, ...heldByPointer.values()];
+  sendEvent(keys.length > 0 ? `${button} ${Math.min(...keys)}` : button);
+}
+
+function mousePress(e) {
+  if (e.button !== 0 && e.button !== 2) return;
+  const p = { button: e.button, t: e.timeStamp, x: e.clientX, y: e.clientY, second: false };
+  const l = lastPress;
+  p.second = l !== null && !l.second && l.button === p.button && p.t - l.t <= DOUBLE_CLICK_MS &&
+    Math.abs(p.x - l.x) <= DOUBLE_CLICK_PX && Math.abs(p.y - l.y) <= DOUBLE_CLICK_PX;
+  lastPress = p;
+  if (!p.second) click(e.button === 0 ? 'left' : 'right');
+}
+
+// The finger's events up to now: once held long enough without moving, it right-clicks (once).
+function judgeLongPress(c, now) {
+  if (!c.still || c.acted || now - c.t0 < LONG_PRESS_MS) return;
+  c.acted = true;
+  moveTo(c.at); // at the finger, whichever finger moved last
+  click('right');
+}
+
+// No event comes while a finger rests: the timer reads the clock the events' timeStamps are
+// on, and looks again until the finger has been down long enough.
+function watchLongPress(c) {
+  const wait = Math.max(0, Math.min(LONG_PRESS_MS, c.t0 + LONG_PRESS_MS - performance.now()));
+  c.timer = setTimeout(() => {
+    if (contacts.get(c.id) !== c) return;
+    judgeLongPress(c, performance.now());
+    if (c.still && !c.acted) watchLongPress(c);
+  }, wait);
+}
+
+// The finger's position in e: a long press due before it, then whether it has moved away.
+function track(c, e) {
+  judgeLongPress(c, e.timeStamp);
+  if (Math.hypot(e.clientX - c.x0, e.clientY - c.y0) >= STILL_PX) c.still = false;
+}
+
+canvas.addEventListener('pointerdown', (e) => {
+  if (inputBlocked()) return;
+  if (e.pointerType === 'mouse') {
+    mousePress(e);
+    return;
+  }
+  e.preventDefault(); // no mouse events made up from it
+  canvas.setPointerCapture(e.pointerId);
+  const c = { id: e.pointerId, t0: e.timeStamp, x0: e.clientX, y0: e.clientY,
+    at: mapPosition(e), still: true, acted: false, timer: 0 };
+  contacts.set(e.pointerId, c);
+  moveTo(c.at);
+  watchLongPress(c);
+});
+
+document.addEventListener('pointermove', (e) => {
+  const c = contacts.get(e.pointerId);
+  if (c) {
+    track(c, e);
+    c.at = mapPosition(e);
+    moveTo(c.at);
+    return;
+  }
+  if (inputBlocked() || e.pointerType === 'touch') return;
+  moveTo(mapPosition(e)); // a mouse, or a pen above the screen
+  // A mouse button pressed while another is down comes as a move.
+  if (e.target === canvas && e.button >= 0 && (e.buttons & (e.button === 0 ? 1 : 2)) !== 0) {
+    mousePress(e);
+  }
+});
+
+function endContact(e) {
+  const c = contacts.get(e.pointerId);
+  if (!c) return;
+  contacts.delete(e.pointerId);
+  clearTimeout(c.timer);
+  if (e.type !== 'pointerup') return; // cancelled, or the capture lost: nothing happened
+  track(c, e);
+  if (c.still && !c.acted && e.timeStamp - c.t0 < TAP_MS) {
+    moveTo(c.at);
+    click('left');
+  }
+}
+
+for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) {
+  document.addEventListener(type, (e) => {
+    heldByPointer.delete(e.pointerId);
+    endContact(e);
   });
 }
 
-// ---- The map: moves anywhere on the page reach it while it holds the capture -------------
-function mapPosition(e) {
-  const r = canvas.getBoundingClientRect();
-  return [Math.floor(e.clientX - r.left), Math.floor(e.clientY - r.top)];
+// A finger (or any pointer) held on el holds slot key key until it is lifted or cancelled.
+function holdsSlotKey(el, key) {
+  el.addEventListener('pointerdown', (e) => {
+    if (inputBlocked()) return;
+    e.preventDefault();
+    el.setPointerCapture(e.pointerId);
+    heldByPointer.set(e.pointerId, key);
+  });
+  el.addEventListener('contextmenu', (e) => e.preventDefault());
 }
 
-document.addEventListener('mousemove', (e) => {
-  if ($('box').open) return; // a modal box holds the input, as the program's do
-  const [x, y] = mapPosition(e);
-  const inside = x >= 0 && y >= 0 && x <= 350 && y <= 350;
-  if (inside || cursorInside) sendEvent(`move ${x} ${y}`);
-  cursorInside = inside;
-});
+function releasePointers() {
+  for (const c of contacts.values()) clearTimeout(c.timer);
+  contacts.clear();
+  heldByPointer.clear();
+}
 
-canvas.addEventListener('mousedown', (e) => {
-  // The second press of a double click is the control's own, as in the program.
-  if (e.detail % 2 === 0 || (e.button !== 0 && e.button !== 2)) return;
-  const key = [...heldKeys].sort()[0];
-  sendEvent(`${e.button === 0 ? 'left' : 'right'}${key ? ' ' + key : ''}`);
-});
 canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 
 function slotKey(e) {
@@ -218,7 +396,10 @@ function slotKey(e) {
 }
 document.addEventListener('keydown', (e) => slotKey(e) && heldKeys.add(slotKey(e)));
 document.addEventListener('keyup', (e) => heldKeys.delete(slotKey(e)));
-window.addEventListener('blur', () => heldKeys.clear());
+window.addEventListener('blur', () => {
+  heldKeys.clear();
+  releasePointers();
+});
 
 // ---- Menus --------------------------------------------------------------------------------
 document.querySelectorAll('.menu .top').forEach((top) => {
@@ -234,7 +415,7 @@ document.addEventListener('click', () =>
   document.querySelectorAll('.menu').forEach((m) => m.classList.remove('open')));
 
 async function switchEngine(rate, ops) {
-  if (recording) toggleRecord();
+  if (recordOn) await toggleRecord();
   state = null;
   demoGiven = true;
   await startEngine(rate, ops);
@@ -307,15 +488,25 @@ document.addEventListener('drop', async (e) => {
   if (list.some((f) => /\.st$/i.test(f.name))) loadSetup(list);
 });
 
+// Starts a recording, or ends it: the promise settles once its file is downloaded.
 function toggleRecord() {
-  recording = !recording;
-  $('record').setAttribute('aria-pressed', String(recording));
-  send({ op: 'record', on: recording });
+  recordOn = !recordOn;
+  $('record').setAttribute('aria-pressed', String(recordOn));
+  send({ op: 'record', on: recordOn });
+  if (recordOn) {
+    recordings.push({ parts: [], ended: null });
+    return Promise.resolve();
+  }
+  return new Promise((ended) => (recordings.at(-1).ended = ended));
 }
 
 $('play').onclick = play;
 $('sync').onclick = () => sendEvent('sync');
 $('record').onclick = toggleRecord;
+$('live').onclick = () => {
+  live = state?.live !== 1;
+  send({ op: 'timing', live });
+};
 
 buildSlots();
 engineModule = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());

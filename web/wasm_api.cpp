@@ -89,6 +89,16 @@ bool g_controllerDrainQueued = false;  // a drain of the controller's queue wait
 std::vector<char> g_text(1);
 std::string g_result;
 int16_t g_output[kMaxQuantum * 2];
+uint32_t g_filled = 0;  // frames of g_output written by the current mx_render
+
+// Appends played frames (16-bit little-endian stereo bytes) to g_output. Made once, so a
+// render quantum builds no function object.
+const FrameSink g_toOutput = [](const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i + 1 < count; i += 2) {
+    g_output[g_filled * 2 + i / 2] = static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8));
+  }
+  g_filled += static_cast<uint32_t>(count / kFrameBytes);
+};
 
 std::string Text() {
   return std::string(g_text.data(), g_text.size() - 1);
@@ -176,6 +186,24 @@ MX_EXPORT(mx_init) int32_t mx_init(int32_t rate, int32_t live) {
   return g_session->mixer().engineReady;
 }
 
+// Switches the output timing (live 1: the live timing, 0: the program's) of the session in
+// force, keeping the slots, their flags and volumes, the cursor and the map's hover. When
+// playing, playback starts again in the new timing, every loop from its first frame (as the
+// play button does). Returns the engine-ready flag.
+MX_EXPORT(mx_set_timing) int32_t mx_set_timing(int32_t live) {
+  Mixer& m = g_session->mixer();
+  const OutputTiming timing = live != 0 ? OutputTiming::kLive : OutputTiming::kProgram;
+  if (timing == m.timing) return m.engineReady;
+  const bool wasPlaying = m.playing != 0;
+  StopPlayback(m);
+  ReleaseOutputRing(m);  // the new timing's ring may have another size
+  SetOutputTiming(m, m.outputRate, timing);
+  m.engineReady = EngineInit(m) ? 1 : 0;
+  if (wasPlaying) g_session->Start();
+  g_ui.changed = true;
+  return m.engineReady;
+}
+
 // Loads every slot from its slot name, as the program does at start.
 MX_EXPORT(mx_load_startup) void mx_load_startup() {
   Mixer& m = g_session->mixer();
@@ -228,20 +256,13 @@ MX_EXPORT(mx_play) int32_t mx_play() {
 }
 
 // Plays frames more frames (at most 4096) into mx_output as 16-bit stereo; returns how many
-// were played (the rest is silence).
+// were played (the rest is silence). Called once per render quantum: allocates nothing.
 MX_EXPORT(mx_render) uint32_t mx_render(uint32_t frames) {
   if (frames > kMaxQuantum) frames = kMaxQuantum;
-  uint32_t filled = 0;
-  if (g_session->mixer().playing != 0) {
-    g_session->Advance(frames, [&filled](const uint8_t* bytes, size_t count) {
-      for (size_t i = 0; i + 1 < count; i += 2) {
-        g_output[filled * 2 + i / 2] = static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8));
-      }
-      filled += static_cast<uint32_t>(count / kFrameBytes);
-    });
-  }
-  for (uint32_t i = filled * 2; i < frames * 2; ++i) g_output[i] = 0;
-  return filled;
+  g_filled = 0;
+  if (g_session->mixer().playing != 0) g_session->Advance(frames, g_toOutput);
+  for (uint32_t i = g_filled * 2; i < frames * 2; ++i) g_output[i] = 0;
+  return g_filled;
 }
 
 MX_EXPORT(mx_output) const int16_t* mx_output() {
@@ -280,9 +301,17 @@ MX_EXPORT(mx_wave_header) const uint8_t* mx_wave_header(uint32_t dataBytes) {
   return reinterpret_cast<const uint8_t*>(g_result.data());
 }
 
+// How many information-box messages wait to be sent with the state: the worklet sends them
+// without waiting for its next state time.
+MX_EXPORT(mx_messages_waiting) uint32_t mx_messages_waiting() {
+  return static_cast<uint32_t>(g_ui.messages.size());
+}
+
 // When the panel changed since the last call: its state as JSON in the result buffer
-// (labels, squares as 0x00BBGGRR, the squares' top-left corners, the start-up set's names,
-// messages not yet shown, playing, rate, title, the panel's texts), and 1.
+// (labels, squares as 0x00BBGGRR, the squares as [left, top, right, bottom] in map pixels,
+// the map's size, the start-up set's names, messages not yet shown, playing, rate, live (the
+// timing: 1 live, 0 the program's), ringFrames (the output ring, the engine's own latency),
+// title, the panel's texts), and 1.
 MX_EXPORT(mx_state) int32_t mx_state() {
   if (!g_ui.changed) return 0;
   g_ui.changed = false;
@@ -300,9 +329,11 @@ MX_EXPORT(mx_state) int32_t mx_state() {
   out += "],\"rects\":[";
   for (int s = 0; s < kChannelCount; ++s) {
     const SquareRect r = SlotSquare(s);
-    out += (s > 0 ? ",[" : "[") + std::to_string(r.left) + "," + std::to_string(r.top) + "]";
+    out += (s > 0 ? ",[" : "[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right) + "," + std::to_string(r.bottom) + "]";
   }
-  out += "],\"startup\":[";
+  out += "],\"mapSize\":" + std::to_string(kMapSize);
+  out += ",\"startup\":[";
   for (int s = 0; s < kChannelCount; ++s) {
     if (s > 0) out += ',';
     AppendJsonString(out, kStartupSet[s]);
@@ -314,7 +345,9 @@ MX_EXPORT(mx_state) int32_t mx_state() {
   }
   g_ui.messages.clear();
   out += "],\"playing\":" + std::to_string(m.playing.load());
-  out += ",\"rate\":" + std::to_string(m.outputRate) + ",\"title\":";
+  out += ",\"rate\":" + std::to_string(m.outputRate);
+  out += ",\"live\":" + std::to_string(m.timing == OutputTiming::kLive ? 1 : 0);
+  out += ",\"ringFrames\":" + std::to_string(m.ringSizeBytes / kFrameBytes) + ",\"title\":";
   AppendJsonString(out, kProgramTitle);
   // The panel's own texts, from the program's one table: the page keeps no copy.
   const std::pair<const char*, std::string> texts[] = {
@@ -325,6 +358,10 @@ MX_EXPORT(mx_state) int32_t mx_state() {
       {"helpCaption", kHelpCaption},
       {"help1", std::string(kHelpFirst) + kHelpClosing},
       {"help2", std::string(kHelpSecond) + kHelpClosing},
+      {"live", kLiveCaption},
+      {"liveHint", kLiveHint},
+      {"latency", kLatencyCaption},
+      {"latencyHint", kLatencyHint},
   };
   out += ",\"texts\":{";
   for (const auto& [key, text] : texts) {

@@ -10,11 +10,23 @@
 //   { op: 'event', text }         one input event: 'move X Y', 'left [K]', 'sync', ...
 //   { op: 'script', text }        a timed performance from the start of playback
 //   { op: 'play' }                the play button
+//   { op: 'timing', live }        switches the timing, keeping the mix
 //   { op: 'save' } / { op: 'setup', text }   setup files
 //   { op: 'record', on }          starts or ends a recording of the output
-// Replies: { type: 'state', json }, { type: 'saved', bytes }, { type: 'setup-rate', rate },
-// { type: 'recording', wav }.
-const QUANTUM_MAX = 4096;
+//   { op: 'recorded', buffer }    hands a recording block's buffer back for reuse
+// Replies: { type: 'state', json } (the engine's state as JSON bytes), { type: 'saved', bytes },
+// { type: 'setup-rate', rate }, and while recording { type: 'recorded', buffer, frames } (a
+// block of 16-bit stereo frames, transferred) then at its end { type: 'recording', header }
+// (the 44-byte wave header for every frame recorded).
+//
+// The audio thread neither waits nor allocates per quantum: process() writes through views
+// made again only when the engine's memory grows, the state goes out only when it changed
+// and at most STATES_PER_SECOND times a second (messages for the person at once), and a
+// recording travels in blocks whose buffers the page hands back.
+const QUANTUM_MAX = 4096; // frames per mx_render call
+const STATES_PER_SECOND = 30;
+const RECORD_BLOCK_FRAMES = 8192; // 32 KiB: about 5 blocks a second at 44100 Hz
+const RECORD_SPARE_BLOCKS = 3; // made when a recording starts, before any quantum needs them
 
 class MixoramaProcessor extends AudioWorkletProcessor {
   constructor(options) {
@@ -35,7 +47,14 @@ class MixoramaProcessor extends AudioWorkletProcessor {
     this.x = instance.exports;
     this.x._initialize();
     this.x.mx_init(rate, live ? 1 : 0);
-    this.recording = null;
+    this.stateGapFrames = Math.ceil(rate / STATES_PER_SECOND);
+    this.framesSinceState = 0;
+    this.memory = null; // the memory buffer the output view is on
+    this.output = null;
+    this.block = null; // the recording block being filled (Int16Array), null when not recording
+    this.blockFrames = 0;
+    this.recordedBytes = 0;
+    this.spareBlocks = []; // ArrayBuffers ready to record into
     this.port.onmessage = (e) => this.apply(e.data);
     for (const op of ops || []) this.apply(op);
     this.sendState();
@@ -74,6 +93,9 @@ class MixoramaProcessor extends AudioWorkletProcessor {
       case 'play':
         x.mx_play();
         break;
+      case 'timing':
+        x.mx_set_timing(msg.live ? 1 : 0);
+        break;
       case 'save':
         x.mx_save_setup();
         this.port.postMessage({ type: 'saved', bytes: this.result() });
@@ -85,56 +107,84 @@ class MixoramaProcessor extends AudioWorkletProcessor {
         break;
       }
       case 'record':
-        if (msg.on) {
-          this.recording = [];
-        } else if (this.recording) {
-          this.port.postMessage({ type: 'recording', wav: this.wave(this.recording) });
-          this.recording = null;
+        if (msg.on && !this.block) {
+          while (this.spareBlocks.length < RECORD_SPARE_BLOCKS) {
+            this.spareBlocks.push(new ArrayBuffer(RECORD_BLOCK_FRAMES * 4));
+          }
+          this.block = new Int16Array(this.spareBlocks.pop());
+          this.blockFrames = 0;
+          this.recordedBytes = 0;
+        } else if (!msg.on && this.block) {
+          this.sendBlock();
+          this.block = null;
+          const header = this.bytes(x.mx_wave_header(this.recordedBytes), 44).slice();
+          this.port.postMessage({ type: 'recording', header });
         }
+        break;
+      case 'recorded':
+        this.spareBlocks.push(msg.buffer);
         break;
     }
     this.sendState();
   }
 
-  // A 16-bit stereo wave file of the recorded blocks, with the engine's header.
-  wave(blocks) {
-    const dataBytes = blocks.reduce((n, b) => n + b.byteLength, 0);
-    const out = new Uint8Array(44 + dataBytes);
-    out.set(this.bytes(this.x.mx_wave_header(dataBytes), 44));
-    let at = 44;
-    for (const b of blocks) {
-      out.set(new Uint8Array(b.buffer, b.byteOffset, b.byteLength), at);
-      at += b.byteLength;
-    }
-    return out;
+  // Hands the block being filled to the page (transferred) and takes a spare one.
+  sendBlock() {
+    const buffer = this.block.buffer;
+    this.recordedBytes += this.blockFrames * 4;
+    this.port.postMessage({ type: 'recorded', buffer, frames: this.blockFrames }, [buffer]);
+    // The page hands blocks back within a few blocks' time; a new buffer is made only when
+    // it has not yet done so.
+    this.block = new Int16Array(this.spareBlocks.pop() ?? new ArrayBuffer(RECORD_BLOCK_FRAMES * 4));
+    this.blockFrames = 0;
   }
 
   sendState() {
     if (this.x.mx_state() === 0) return;
-    const b = this.result();
-    let json = '';
-    for (let i = 0; i < b.length; i += 4096) {
-      json += String.fromCharCode.apply(null, b.subarray(i, i + 4096));
-    }
-    this.port.postMessage({ type: 'state', json });
+    this.framesSinceState = 0;
+    const json = this.result();
+    this.port.postMessage({ type: 'state', json }, [json.buffer]);
   }
 
   process(inputs, outputs) {
-    const out = outputs[0];
-    const [left, right] = out; // the node is made with two output channels
+    const left = outputs[0][0]; // the node is made with two output channels
+    const right = outputs[0][1];
+    const x = this.x;
     for (let done = 0; done < left.length; ) {
       const n = Math.min(left.length - done, QUANTUM_MAX);
-      this.x.mx_render(n);
-      const frames = new Int16Array(this.x.memory.buffer, this.x.mx_output(), n * 2);
+      x.mx_render(n);
+      if (x.memory.buffer !== this.memory) {
+        this.memory = x.memory.buffer;
+        this.output = new Int16Array(this.memory, x.mx_output(), QUANTUM_MAX * 2);
+      }
+      const frames = this.output;
       for (let i = 0; i < n; i++) {
         left[done + i] = frames[2 * i] / 32768;
         right[done + i] = frames[2 * i + 1] / 32768;
       }
-      if (this.recording) this.recording.push(frames.slice());
+      if (this.block) this.record(n);
       done += n;
     }
-    this.sendState();
+    this.framesSinceState += left.length;
+    if (this.framesSinceState >= this.stateGapFrames || x.mx_messages_waiting() !== 0) {
+      this.sendState();
+    }
     return true;
+  }
+
+  // Copies the n frames just rendered into the recording, handing full blocks to the page.
+  record(n) {
+    const frames = this.output;
+    for (let i = 0; i < n; ) {
+      const count = Math.min(n - i, RECORD_BLOCK_FRAMES - this.blockFrames);
+      const block = this.block;
+      const at = 2 * this.blockFrames;
+      const from = 2 * i;
+      for (let k = 0; k < 2 * count; k++) block[at + k] = frames[from + k];
+      this.blockFrames += count;
+      i += count;
+      if (this.blockFrames === RECORD_BLOCK_FRAMES) this.sendBlock();
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // For the same performance the worklet in an OfflineAudioContext renders what mixorama-render
-// mix renders, byte for byte at every rate, with the same messages. The performances cross
-// tick edges, click with and without slot keys, load and empty slots while playing.
+// mix renders, byte for byte at every rate in both timings (the live one against mix --live),
+// with the same messages. The performances cross tick edges, click with and without slot
+// keys, load and empty slots while playing.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -32,35 +33,44 @@ for (const name of DEMO) copyFileSync(join(WEB, 'demo', name), join(dir, name));
 writeFileSync(join(dir, 'BROKEN.WAV'), BROKEN);
 after(() => rmSync(dir, { recursive: true, force: true }));
 
-// The worklet's interleaved samples as floats, and the messages it showed.
-async function renderInWorklet(page, rate, p, expected) {
+// The worklet's interleaved samples as floats, the messages it showed, and the data of its
+// recording of the whole performance (blocks handed back for reuse, as the page does).
+async function renderInWorklet(page, rate, live, p, expected) {
   const files = [...DEMO, 'BROKEN.WAV'].map((n) => [n, readFileSync(join(dir, n)).toString('base64')]);
-  return page.evaluate(async ({ rate, frames, files, slots, script, expected }) => {
+  return page.evaluate(async ({ rate, live, frames, files, slots, script, expected }) => {
     const enc = (s) => Uint8Array.from(s, (c) => c.charCodeAt(0));
     const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
     const ctx = new OfflineAudioContext(2, frames, rate);
     await ctx.audioWorklet.addModule('worklet.js');
     const ops = files.map(([name, b64]) => ({ op: 'file', name: enc(name), bytes: enc(atob(b64)) }));
     for (const [slot, name] of slots) ops.push({ op: 'event', text: enc(`load ${slot} ${name}`) });
-    ops.push({ op: 'play' }, { op: 'script', text: enc(script) });
+    ops.push({ op: 'record', on: true }, { op: 'play' }, { op: 'script', text: enc(script) });
     const node = new AudioWorkletNode(ctx, 'mixorama', { numberOfInputs: 0, outputChannelCount: [2],
-      processorOptions: { module, rate, ops } });
+      processorOptions: { module, rate, live, ops } });
     const messages = [];
-    node.port.onmessage = (e) => {
-      if (e.data.type === 'state') messages.push(...JSON.parse(e.data.json).messages);
-    };
+    const recorded = [];
+    const recording = new Promise((ended) => (node.port.onmessage = ({ data }) => {
+      if (data.type === 'state') messages.push(...JSON.parse(new TextDecoder().decode(data.json)).messages);
+      if (data.type === 'recorded') {
+        recorded.push(...new Uint8Array(data.buffer, 0, data.frames * 4));
+        node.port.postMessage({ op: 'recorded', buffer: data.buffer }, [data.buffer]);
+      }
+      if (data.type === 'recording') ended(recorded);
+    }));
     node.connect(ctx.destination);
     const buffer = await ctx.startRendering();
     // State messages may trail the rendering: wait for as many messages as the renderer showed.
     while (messages.length < expected) await new Promise((ok) => setTimeout(ok, 10));
+    node.port.postMessage({ op: 'record', on: false });
+    const wave = await recording;
     const [l, r] = [0, 1].map((c) => buffer.getChannelData(c));
-    return { samples: [...l].flatMap((v, i) => [v, r[i]]), messages };
-  }, { rate, frames: Math.floor((p.ms * rate) / 1000), files, ...p, expected });
+    return { samples: [...l].flatMap((v, i) => [v, r[i]]), messages, wave };
+  }, { rate, live, frames: Math.floor((p.ms * rate) / 1000), files, ...p, expected });
 }
 
-function renderNatively(rate, p) {
+function renderNatively(rate, live, p) {
   writeFileSync(join(dir, 'perf.txt'), p.script);
-  const args = ['mix', '--rate', `${rate}`];
+  const args = ['mix', '--rate', `${rate}`, ...(live ? ['--live'] : [])];
   for (const [slot, name] of p.slots) args.push('--slot', `${slot}`, name);
   args.push('--script', 'perf.txt', '--ms', `${p.ms}`, 'out.wav');
   const run = spawnSync(RENDER, args, { cwd: dir, encoding: 'latin1' });
@@ -69,19 +79,23 @@ function renderNatively(rate, p) {
   return { pcm: readFileSync(join(dir, 'out.wav')).subarray(44), messages };
 }
 
-for (const rate of [11025, 22050, 44100]) {
-  test(`worklet equals mixorama-render mix at ${rate} Hz`, { timeout: 30000 }, async () => {
+for (const [rate, live] of [11025, 22050, 44100].flatMap((r) => [[r, false], [r, true]])) {
+  test(`worklet equals mixorama-render mix${live ? ' --live' : ''} at ${rate} Hz`, { timeout: 30000 }, async () => {
     const page = await s.browser.newPage();
     await page.goto(s.url + 'map.bmp');
     for (const p of PERFORMANCES) {
-      const native = renderNatively(rate, p);
-      const worklet = await renderInWorklet(page, rate, p, native.messages.length);
+      const native = renderNatively(rate, live, p);
+      const worklet = await renderInWorklet(page, rate, live, p, native.messages.length);
       const pcm = Buffer.from(Int16Array.from(worklet.samples, (v) => Math.round(v * 32768)).buffer);
       assert.equal(pcm.length, native.pcm.length);
       assert.ok(native.pcm.some((b) => b !== 0), 'the performance is heard');
       const first = pcm.findIndex((b, i) => b !== native.pcm[i]);
       assert.equal(first, -1, `first differing byte ${first} (frame ${Math.floor(first / 4)})`);
       assert.deepEqual(worklet.messages, native.messages);
+      // The recording: the frames played, then the rest of the last render quantum.
+      const recorded = Buffer.from(worklet.wave);
+      assert.equal(recorded.length, Math.ceil(native.pcm.length / 512) * 512);
+      assert.ok(recorded.subarray(0, native.pcm.length).equals(native.pcm));
     }
     await page.close();
   });

@@ -1,5 +1,6 @@
 // What every browser test needs: build/web served over HTTP on a free port (worklets load
-// only from a server) and Debian's chromium, headless, driven by playwright-core.
+// only from a server) and Debian's chromium, headless, driven by playwright-core; and what the
+// page tests share: waiting for the labels, reading the squares as drawn.
 import { before, after } from 'node:test';
 import { createServer } from 'node:http';
 import { readFileSync } from 'node:fs';
@@ -11,7 +12,7 @@ export const WEB = join(ROOT, 'build/web');
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
   '.wasm': 'application/wasm', '.bmp': 'image/bmp' };
 
-function serve(req, res) {
+function answer(req, res) {
   let path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname));
   if (path.endsWith('/')) path += 'index.html';
   try {
@@ -23,20 +24,66 @@ function serve(req, res) {
   }
 }
 
+// Serves build/web on a free port of 127.0.0.1: { server, url }.
+export async function serveWeb() {
+  const server = createServer(answer);
+  await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
+  return { server, url: `http://127.0.0.1:${server.address().port}/` };
+}
+
+// Debian's chromium, headless, without sandbox or sync.
+export function launchChromium() {
+  return chromium.launch({ executablePath: '/usr/bin/chromium',
+    args: ['--disable-gpu', '--disable-quic'] });
+}
+
 // Starts the server and the browser before the file's tests and stops them after;
 // the returned object gets url and browser (each page on a fresh profile).
 export function session() {
   const s = {};
   before(async () => {
-    s.server = createServer(serve);
-    await new Promise((ok) => s.server.listen(0, '127.0.0.1', ok));
-    s.url = `http://127.0.0.1:${s.server.address().port}/`;
-    s.browser = await chromium.launch({ executablePath: '/usr/bin/chromium',
-      args: ['--disable-gpu', '--disable-quic'] }); // headless, without sandbox or sync
+    Object.assign(s, await serveWeb());
+    s.browser = await launchChromium();
   });
   after(async () => {
     await s.browser?.close();
     s.server?.close();
   });
   return s;
+}
+
+export const DEMO_LABELS = ['BD7525.WAV', 'CP.WAV', 'MA.WAV', 'LT50.WAV', 'SD0010.WAV',
+  'BD7525.WAV', 'CH.WAV', 'HC50.WAV'];
+export const RED = [255, 0, 0];
+export const GREEN = [0, 255, 0];
+export const YELLOWISH = (c) => c[0] > 200 && c[1] > 200 && c[2] < 60; // a slot near full level
+export const is = (rgb) => (c) => c.join() === rgb.join();
+
+// Waits until the eight rows' labels are want.
+export const labelsAre = (page, want) => page.waitForFunction((w) => [...document
+  .querySelectorAll('.slot .label')].map((l) => l.textContent).join('|') === w, want.join('|'));
+
+// Opens the page at url in page (a new browser tab) and waits for the demo set. The map
+// object turns map pixels (0..350) into page positions and reads the squares as drawn.
+export async function openPage(page, url) {
+  await page.goto(url);
+  await labelsAre(page, DEMO_LABELS);
+  const box = await page.locator('#canvas').boundingBox();
+  const k = box.width / 350;
+  const map = {
+    at: (x, y) => [box.x + x * k, box.y + y * k],
+    // The colour of slot n's square (1..8) as drawn, once it satisfies ok.
+    square: async (n, ok) => {
+      const at = [[87, 10], [10, 87], [10, 262], [87, 340], [262, 340], [340, 262], [340, 87],
+        [262, 10]][n - 1];
+      for (;;) {
+        const c = await page.evaluate(([x, y], g = document.getElementById('canvas')) => [...g
+          .getContext('2d').getImageData(...[x, y].map((v) => Math.floor((v * g.width) / 350)), 1, 1)
+          .data.slice(0, 3)], at); // the canvas holds device pixels
+        if (ok(c)) return c;
+        await page.waitForTimeout(20);
+      }
+    },
+  };
+  return { page, map };
 }

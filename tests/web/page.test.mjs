@@ -3,39 +3,16 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { session, ROOT } from './harness.mjs';
+import { session, ROOT, DEMO_LABELS, RED, GREEN, YELLOWISH, is, labelsAre, openPage as open }
+  from './harness.mjs';
 
-const DEMO_LABELS = ['BD7525.WAV', 'CP.WAV', 'MA.WAV', 'LT50.WAV', 'SD0010.WAV', 'BD7525.WAV', 'CH.WAV', 'HC50.WAV'];
-const RED = [255, 0, 0];
-const GREEN = [0, 255, 0];
-const YELLOWISH = (c) => c[0] > 200 && c[1] > 200 && c[2] < 60; // a slot near full level
-const is = (rgb) => (c) => c.join() === rgb.join();
 const s = session();
 
-// Waits until the eight rows' labels are want.
-const labelsAre = (page, want) => page.waitForFunction((w) => [...document
-  .querySelectorAll('.slot .label')].map((l) => l.textContent).join('|') === w, want.join('|'));
-
 async function openPage() {
-  const page = await s.browser.newPage({ viewport: { width: 660, height: 500 } });
-  await page.goto(s.url);
-  await labelsAre(page, DEMO_LABELS);
-  const box = await page.locator('#canvas').boundingBox();
-  const map = {
-    move: (x, y) => page.mouse.move(box.x + x, box.y + y),
-    click: (x, y, button = 'left') => page.mouse.click(box.x + x, box.y + y, { button }),
-    // The colour of slot n's square (1..8) as drawn, once it satisfies ok.
-    square: async (n, ok) => {
-      const [sx, sy] = [[87, 10], [10, 87], [10, 262], [87, 340], [262, 340], [340, 262],
-        [340, 87], [262, 10]][n - 1];
-      for (;;) {
-        const c = await page.evaluate(([x, y]) => [...document.getElementById('canvas')
-          .getContext('2d').getImageData(x, y, 1, 1).data.slice(0, 3)], [sx, sy]);
-        if (ok(c)) return c;
-        await page.waitForTimeout(20);
-      }
-    },
-  };
+  const { page, map } = await open(await s.browser.newPage({ viewport: { width: 660, height: 500 } }),
+    s.url);
+  map.move = (x, y) => page.mouse.move(...map.at(x, y));
+  map.click = (x, y, button = 'left') => page.mouse.click(...map.at(x, y), { button });
   return { page, map };
 }
 
@@ -87,18 +64,6 @@ test('the demo set mixes under the mouse and sounds after play; Record downloads
   assert.equal(wav.readUInt32LE(24), 11025); // the output rate
   assert.equal(wav.readUInt32LE(40), wav.length - 44);
   await page.screenshot({ path: join(ROOT, 'docs/web-screenshot.png') });
-  await page.close();
-});
-
-test('clicks lock and mute, a held slot key picks the slot', { timeout: 20000 }, async () => {
-  const { page, map } = await openPage();
-  await map.click(87, 3);
-  await map.square(1, is(RED));
-  await page.keyboard.down('5'); // slot 5's point is far from the cursor
-  await map.click(87, 3, 'right');
-  await page.keyboard.up('5');
-  await map.square(5, is(GREEN));
-  assert.deepEqual(await map.square(1, () => true), RED);
   await page.close();
 });
 
