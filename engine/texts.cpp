@@ -58,38 +58,70 @@ const char* MessageText(Msg msg) {
   return "";
 }
 
-const char* MidiMapFaultText(MidiMapFault fault) {
+const char* FileFaultText(TextFile file, FileFault fault) {
+  const bool setup = file == TextFile::kSetup;
   switch (fault) {
-    case MidiMapFault::kEmpty:
-      return "The MIDI map is empty";
-    case MidiMapFault::kNotAMap:
-      return "This is not a Mixorama MIDI map";
-    case MidiMapFault::kNewerVersion:
-      return "This MIDI map needs a newer version of Mixorama";
-    case MidiMapFault::kNoEnd:
-      return "The MIDI map is incomplete: its end line is missing";
-    case MidiMapFault::kBadVersion:
-      return "unknown version";
-    case MidiMapFault::kControlCharacter:
+    case FileFault::kEmpty:
+      return setup ? "The setup file is empty" : "The MIDI map is empty";
+    case FileFault::kNotAFile:
+      return setup ? "This is not a Mixorama setup file" : "This is not a Mixorama MIDI map";
+    case FileFault::kNewerVersion:
+      return setup ? "This setup file needs a newer version of Mixorama"
+                   : "This MIDI map needs a newer version of Mixorama";
+    case FileFault::kNoEnd:
+      return setup ? "The setup file is incomplete: its end line is missing"
+                   : "The MIDI map is incomplete: its end line is missing";
+    case FileFault::kBadVersion:
+      return "unknown version %s";
+    case FileFault::kControlCharacter:
       return "the line holds a control character";
-    case MidiMapFault::kAfterEnd:
+    case FileFault::kAfterEnd:
       return "text after the end line";
-    case MidiMapFault::kNotABinding:
+    case FileFault::kSetupNotKeyValue:
+      return "a line must read key = value";
+    case FileFault::kSetupGivenTwice:
+      return "%s is given twice";
+    case FileFault::kSetupBadRate:
+      return "the rate must be 11025, 22050 or 44100";
+    case FileFault::kSetupLongPath:
+      return "the path is longer than 259 characters";
+    case FileFault::kSetupBadLevel:
+      return "the level must be a whole number from 1 to 350";
+    case FileFault::kSetupNotAFlag:
+      return "%s must be 0 or 1";
+    case FileFault::kSetupUnknownKey:
+      return "unknown key %s";
+    case FileFault::kSetupNoRate:
+      return "The setup file gives no rate";
+    case FileFault::kSetupLockedAndMuted:
+      return "Setup file error : slot %s cannot be both locked and muted";
+    case FileFault::kMapNotABinding:
       return "a line must read: channel kind number = action";
-    case MidiMapFault::kBadChannel:
+    case FileFault::kMapBadChannel:
       return "the channel must be 1 to 16 or any";
-    case MidiMapFault::kBadKind:
-      return "unknown kind";
-    case MidiMapFault::kBadNumber:
+    case FileFault::kMapBadKind:
+      return "unknown kind %s";
+    case FileFault::kMapBadNumber:
       return "the number must be 0 to 127";
-    case MidiMapFault::kBadAction:
-      return "unknown action";
-    case MidiMapFault::kBadSlot:
+    case FileFault::kMapBadAction:
+      return "unknown action %s";
+    case FileFault::kMapBadSlot:
       return "slots are 1 to 8";
-    case MidiMapFault::kBoundTwice:
+    case FileFault::kMapBoundTwice:
       return "this control is bound twice";
   }
   return "";
+}
+
+const char* FileLineErrorText(TextFile file) {
+  return file == TextFile::kSetup ? "Setup file error, line " : "MIDI map error, line ";
+}
+
+std::string TextWith(const char* text, const std::string& word) {
+  std::string s = text;
+  const size_t at = s.find("%s");
+  if (at != std::string::npos) s.replace(at, 2, word);
+  return s;
 }
 
 void InfoBox(Mixer& m, Msg msg) {

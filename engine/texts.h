@@ -6,6 +6,8 @@
 // Texts are single-byte ANSI (code page 1252) and must stay byte for byte as they are.
 #pragma once
 
+#include <string>
+
 #include "engine/mixer.h"
 
 namespace mixorama {
@@ -47,31 +49,46 @@ const char* MessageText(Msg msg);
 // Shows a message in the information box (InfoBox's rules: any thread, no lock held).
 void InfoBox(Mixer& m, Msg msg);
 
-// The faults of a MIDI map file (ui/midi_map.h): the first four concern the whole file and
-// are shown alone; the others concern one line and are shown after kMidiMapLineError, the
-// line's number and " : ", the unknown ones followed by the word in quotes ("MIDI map error,
-// line 4 : unknown action 'levle'").
-enum class MidiMapFault {
-  kEmpty,             // a file of 0 bytes
-  kNotAMap,           // no MIXORAMA-MIDI-MAP first line, or far too large
-  kNewerVersion,      // a higher major version
-  kNoEnd,             // the end line is missing
-  kBadVersion,        // the first line's version cannot be read (with the word)
-  kControlCharacter,  // a control character in a line
+// The versioned text files the program reads back (ui/text_file.h): setup files and MIDI
+// maps. A fault of the whole file is shown alone; a fault of one line after the file's line
+// error text, the line's number and " : " ("Setup file error, line 4 : the level must be a
+// whole number from 1 to 350"). "%s" stands for the word at fault, given as shown.
+enum class TextFile { kSetup, kMidiMap };
+enum class FileFault {
+  // Every such file; the texts name the file.
+  kEmpty,             // whole file: 0 bytes
+  kNotAFile,          // whole file: not this kind of file (first line, size)
+  kNewerVersion,      // whole file: a higher major version
+  kNoEnd,             // whole file: the end line is missing
+  kBadVersion,        // line 1: the version cannot be read (%s: the version, quoted)
+  kControlCharacter,  // a control character in the line
   kAfterEnd,          // text after the end line
-  kNotABinding,       // a line that is not "channel kind number = action"
-  kBadChannel,        // a channel other than 1..16 or any
-  kBadKind,           // a kind other than note, cc or bend (with the word)
-  kBadNumber,         // a note or controller number other than 0..127
-  kBadAction,         // an action this version does not know (with the word)
-  kBadSlot,           // a slot other than 1..8
-  kBoundTwice,        // the same channel, kind and number on two lines
+  // Setup files.
+  kSetupNotKeyValue,     // not "key = value"
+  kSetupGivenTwice,      // %s: the key, quoted
+  kSetupBadRate,         // not one of the output rates
+  kSetupLongPath,        // a path of more than 259 characters
+  kSetupBadLevel,        // not 1..350
+  kSetupNotAFlag,        // %s: locked or muted
+  kSetupUnknownKey,      // %s: the key, quoted
+  kSetupNoRate,          // whole file: no rate line
+  kSetupLockedAndMuted,  // whole file: %s: the slot number
+  // MIDI maps.
+  kMapNotABinding,  // not "channel kind number = action"
+  kMapBadChannel,   // not 1..16 or any
+  kMapBadKind,      // %s: the kind, quoted
+  kMapBadNumber,    // not 0..127
+  kMapBadAction,    // %s: the action, quoted
+  kMapBadSlot,      // not 1..8
+  kMapBoundTwice,   // the same channel, kind and number on two lines
 };
 
-// The words of a MIDI map fault.
-const char* MidiMapFaultText(MidiMapFault fault);
-
-inline constexpr char kMidiMapLineError[] = "MIDI map error, line ";
+// The words of a fault in a file of that kind.
+const char* FileFaultText(TextFile file, FileFault fault);
+// What comes before the line's number in a fault of one line.
+const char* FileLineErrorText(TextFile file);
+// text with its "%s" (if any) replaced by word.
+std::string TextWith(const char* text, const std::string& word);
 
 // The MIDI map the Windows program reads at start from its own folder.
 inline constexpr char kMidiMapFileName[] = "MIXORAMA.MAP";

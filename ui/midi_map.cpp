@@ -3,14 +3,16 @@
 #include <cstring>
 
 #include "engine/texts.h"
+#include "ui/text_file.h"
 #include "ui/text_trim.h"
 
 namespace mixorama {
 
 namespace {
 
-constexpr char kMagic[] = "MIXORAMA-MIDI-MAP";
-constexpr char kMagicRead[] = "mixorama-midi-map";  // lines are read in lower case
+constexpr TextFileFormat kMapFormat = {TextFile::kMidiMap, "MIXORAMA-MIDI-MAP",
+                                       kMidiMapMajorVersion, kMidiMapMinorVersion,
+                                       kMidiMapMaxBytes};
 constexpr MidiKind kKindOrder[kMidiKindCount] = {MidiKind::kControl, MidiKind::kNote,
                                                  MidiKind::kBend};
 constexpr const char* kKindWords[kMidiKindCount] = {"cc", "note", "bend"};  // by MidiKind
@@ -58,17 +60,6 @@ bool SmallNumber(const std::string& word, int& value) {
   return true;
 }
 
-// A word as it may appear in a message: short.
-std::string Quoted(const std::string& word) {
-  return " '" + (word.size() > 40 ? word.substr(0, 40) + "..." : word) + "'";
-}
-
-// One line's fault: what went wrong, and the word at fault (may be empty).
-struct LineFault {
-  MidiMapFault fault;
-  std::string word;
-};
-
 // Reads "CHANNEL KIND [NUMBER] = ACTION [SLOT]" (lower case). Returns false with fault set;
 // skip is set instead for a kind or action this version does not know when laterMinor.
 bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding, bool& skip,
@@ -76,13 +67,13 @@ bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding
   skip = false;
   const size_t equals = line.find('=');
   if (equals == std::string::npos || line.find('=', equals + 1) != std::string::npos) {
-    fault = {MidiMapFault::kNotABinding, ""};
+    fault = {FileFault::kMapNotABinding, ""};
     return false;
   }
   const std::vector<std::string> left = Words(line.substr(0, equals));
   const std::vector<std::string> right = Words(line.substr(equals + 1));
   if (left.size() < 2 || left.size() > 3 || right.empty() || right.size() > 2) {
-    fault = {MidiMapFault::kNotABinding, ""};
+    fault = {FileFault::kMapNotABinding, ""};
     return false;
   }
   MidiControl& c = binding.control;
@@ -92,24 +83,24 @@ bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding
   } else if (SmallNumber(left[0], channel) && channel >= 1 && channel <= 16) {
     c.channel = channel;
   } else {
-    fault = {MidiMapFault::kBadChannel, ""};
+    fault = {FileFault::kMapBadChannel, ""};
     return false;
   }
   int kind = 0;
   while (kind < kMidiKindCount && left[1] != kKindWords[kind]) ++kind;
   if (kind == kMidiKindCount) {
     if (laterMinor) return skip = true, false;
-    fault = {MidiMapFault::kBadKind, left[1]};
+    fault = {FileFault::kMapBadKind, Quoted(left[1])};
     return false;
   }
   c.kind = static_cast<MidiKind>(kind);
   c.number = 0;
   if ((c.kind == MidiKind::kBend) != (left.size() == 2)) {
-    fault = {MidiMapFault::kNotABinding, ""};
+    fault = {FileFault::kMapNotABinding, ""};
     return false;
   }
   if (left.size() == 3 && (!SmallNumber(left[2], c.number) || c.number > 127)) {
-    fault = {MidiMapFault::kBadNumber, ""};
+    fault = {FileFault::kMapBadNumber, ""};
     return false;
   }
   const std::string action = right.size() == 2 && right[0] == "map" ? "map " + right[1] : right[0];
@@ -119,50 +110,23 @@ bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding
   }
   if (found == nullptr) {
     if (laterMinor) return skip = true, false;
-    fault = {MidiMapFault::kBadAction, action};
+    fault = {FileFault::kMapBadAction, Quoted(action)};
     return false;
   }
   binding.action = ControlAction{found->kind, -1};
   const bool slotGiven = right.size() == 2 && right[0] != "map";
   if (HasSlot(found->kind) != slotGiven) {
-    fault = {HasSlot(found->kind) ? MidiMapFault::kBadSlot : MidiMapFault::kNotABinding, ""};
+    fault = {HasSlot(found->kind) ? FileFault::kMapBadSlot : FileFault::kMapNotABinding, ""};
     return false;
   }
   int slot = 0;
   if (slotGiven) {
     if (!SmallNumber(right[1], slot) || slot < 1 || slot > 8) {
-      fault = {MidiMapFault::kBadSlot, ""};
+      fault = {FileFault::kMapBadSlot, ""};
       return false;
     }
     binding.action.slot = static_cast<int8_t>(slot - 1);
   }
-  return true;
-}
-
-// Reads "mixorama-midi-map major[.minor]". False, with message, when this program cannot read
-// the file.
-bool ParseHeader(const std::string& line, int& minor, std::string& message) {
-  const size_t magicLength = sizeof kMagicRead - 1;
-  if (line.compare(0, magicLength, kMagicRead) != 0 || line.size() == magicLength ||
-      !IsTextSpace(line[magicLength])) {
-    message = MidiMapFaultText(MidiMapFault::kNotAMap);
-    return false;
-  }
-  const std::string version = Trim(line.substr(magicLength));
-  const size_t dot = version.find('.');
-  int major = 0;
-  int minorValue = 0;
-  if (!SmallNumber(version.substr(0, dot), major) || major == 0 ||
-      (dot != std::string::npos && !SmallNumber(version.substr(dot + 1), minorValue))) {
-    message = std::string(kMidiMapLineError) +
-              "1 : " + MidiMapFaultText(MidiMapFault::kBadVersion) + Quoted(version);
-    return false;
-  }
-  if (major > kMidiMapMajorVersion) {
-    message = MidiMapFaultText(MidiMapFault::kNewerVersion);
-    return false;
-  }
-  minor = minorValue;
   return true;
 }
 
@@ -260,67 +224,24 @@ MidiMapping DefaultMidiMapping() {
 }
 
 bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string& message) {
-  if (size == 0) {
-    message = MidiMapFaultText(MidiMapFault::kEmpty);
-    return false;
-  }
-  if (size > kMidiMapMaxBytes) {
-    message = MidiMapFaultText(MidiMapFault::kNotAMap);
-    return false;
-  }
-  size_t pos = 0;
-  // A byte-order mark, as some editors write it in front of the text.
-  if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) pos = 3;
   MidiMapping parsed;
-  bool seenEnd = false;
-  int minor = 0;
-  const auto lineFault = [&message](int line, const LineFault& f) {
-    message = kMidiMapLineError + std::to_string(line) + " : " + MidiMapFaultText(f.fault) +
-              (f.word.empty() ? "" : Quoted(f.word));
-    return false;
-  };
-  for (int lineNumber = 1; pos < size; ++lineNumber) {
-    size_t end = pos;
-    while (end < size && bytes[end] != '\n') ++end;
-    std::string raw(bytes + pos, end - pos);
-    pos = end + 1;
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    for (char& c : raw) {
-      const unsigned char u = static_cast<unsigned char>(c);
-      if ((u < 0x20 && c != '\t') || u == 0x7F) {
-        if (lineNumber > 1) return lineFault(lineNumber, {MidiMapFault::kControlCharacter, ""});
-        message = MidiMapFaultText(MidiMapFault::kNotAMap);
-        return false;
-      }
+  // Lines are read without regard to letter case.
+  const EntryReader entry = [&parsed](const std::string& text, bool laterMinor, LineFault& fault) {
+    std::string line = text;
+    for (char& c : line) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (lineNumber == 1) {
-      if (!ParseHeader(Trim(raw), minor, message)) return false;
-      continue;
-    }
-    const std::string line = Trim(raw);
-    if (line.empty() || line[0] == '#') continue;
-    if (seenEnd) return lineFault(lineNumber, {MidiMapFault::kAfterEnd, ""});
-    if (line == "end") {
-      seenEnd = true;
-      continue;
     }
     MidiBinding b;
     bool skip = false;
-    LineFault fault{MidiMapFault::kNotABinding, ""};
-    if (!ParseBinding(line, minor > kMidiMapMinorVersion, b, skip, fault)) {
-      if (skip) continue;
-      return lineFault(lineNumber, fault);
-    }
+    if (!ParseBinding(line, laterMinor, b, skip, fault)) return skip;
     if (parsed.Bound(b.control).kind != ActionKind::kNone) {
-      return lineFault(lineNumber, {MidiMapFault::kBoundTwice, ""});
+      fault = {FileFault::kMapBoundTwice, ""};
+      return false;
     }
     parsed.Bind(b.control, b.action);
-  }
-  if (!seenEnd) {
-    message = MidiMapFaultText(MidiMapFault::kNoEnd);
-    return false;
-  }
+    return true;
+  };
+  if (!ReadTextFile(bytes, size, kMapFormat, entry, message)) return false;
   out = parsed;
   return true;
 }
@@ -328,8 +249,7 @@ bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string&
 std::string WriteMidiMap(const MidiMapping& mapping) {
   std::string text;
   const auto line = [&text](const std::string& s) { text += s + "\r\n"; };
-  line(std::string(kMagic) + " " + std::to_string(kMidiMapMajorVersion) + "." +
-       std::to_string(kMidiMapMinorVersion));
+  line(TextFileHeader(kMapFormat));
   line("# One binding a line: channel (1 to 16, or any), kind (note, cc or bend), number");
   line("# (0 to 127, none for bend) = action: level N, lock N or mute N (slots 1 to 8),");
   line("# map x, map y, play or sync.");

@@ -17,10 +17,9 @@
 //   any bend = map x
 //   end
 //
-// read strictly, as setup files are: a file of a higher major version is refused; in a file of
+// read by the rules of every versioned text file of the program (ui/text_file.h); in a file of
 // a higher minor version a line with a kind or an action this version does not know is
-// skipped; in a file of this version every fault is refused with one message naming its line,
-// and nothing is taken from a refused file.
+// skipped, and nothing is taken from a refused file.
 //
 // Everything here is plain computation over memory, for any thread that owns its objects.
 #pragma once
@@ -119,7 +118,7 @@ class MidiMapping {
 MidiMapping DefaultMidiMapping();
 
 // Reads a MIDI map file's bytes. On success fills out and returns true; on any fault returns
-// false with out untouched and message holding the one text to show (texts: MidiMapFault).
+// false with out untouched and message holding the one text to show (ui/text_file.h).
 bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string& message);
 
 // The text of a MIDI map file of the current version for mapping. Lines end in CR LF.

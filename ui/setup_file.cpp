@@ -3,14 +3,15 @@
 #include <cstring>
 #include <mutex>
 
+#include "ui/text_file.h"
 #include "ui/text_trim.h"
 
 namespace mixorama {
 
 namespace {
 
-constexpr char kMagic[] = "MIXORAMA-SETUP";
-constexpr char kNotASetup[] = "This is not a Mixorama setup file";
+constexpr TextFileFormat kSetupFormat = {TextFile::kSetup, "MIXORAMA-SETUP", kSetupMajorVersion,
+                                         kSetupMinorVersion, kSetupMaxBytes};
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
@@ -18,10 +19,6 @@ bool IsSeparator(char c) {
 
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
 }
 
 // The same character in a path, where letter case and separator kind do not matter.
@@ -76,43 +73,94 @@ bool ParseSlotKey(const std::string& lowerKey, int& slot, int& key) {
   return false;
 }
 
-std::string LineError(int line, const std::string& reason) {
-  return "Setup file error, line " + std::to_string(line) + " : " + reason;
-}
+// Reads the entries of a setup file, one line at a time, into a SavedSetup.
+class SetupReader {
+ public:
+  explicit SetupReader(const std::string& setupPath) : setupPath_(setupPath) {}
 
-// A key as it may appear in a message: printable and short.
-std::string Quoted(const std::string& key) {
-  std::string shown = key.size() > 40 ? key.substr(0, 40) + "..." : key;
-  return "'" + shown + "'";
-}
+  // An entry line "key = value" (keys without regard to letter case).
+  bool Entry(const std::string& line, bool laterMinor, LineFault& fault) {
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) return Fail(fault, FileFault::kSetupNotKeyValue);
+    const std::string key = Trim(line.substr(0, equals));
+    const std::string value = Trim(line.substr(equals + 1));
+    std::string lowerKey = key;
+    for (char& c : lowerKey) c = LowerAscii(c);
+    int slot = 0;
+    int slotKey = 0;
+    if (lowerKey == "rate") return Rate(value, fault);
+    if (ParseSlotKey(lowerKey, slot, slotKey)) {
+      if (seenSlotKey_[slot][slotKey]) return Fail(fault, FileFault::kSetupGivenTwice, Quoted(key));
+      seenSlotKey_[slot][slotKey] = true;
+      return SlotValue(parsed.slots[slot], slotKey, value, fault);
+    }
+    // Only a later version of the format may add keys; here it is a mistake worth showing.
+    return laterMinor || Fail(fault, FileFault::kSetupUnknownKey, Quoted(key));
+  }
 
-// Reads "MIXORAMA-SETUP major[.minor]". Returns false (with message) when the line is not
-// a header this program can read.
-bool ParseHeader(const std::string& line, int& minor, std::string& message) {
-  const size_t magicLength = sizeof kMagic - 1;
-  if (line.compare(0, magicLength, kMagic) != 0 || line.size() == magicLength ||
-      !IsBlank(line[magicLength])) {
-    message = kNotASetup;
+  // The checks of the whole file, once every line is read.
+  bool Complete(std::string& message) const {
+    if (!seenRate_) {
+      message = FileFaultText(TextFile::kSetup, FileFault::kSetupNoRate);
+      return false;
+    }
+    for (int s = 0; s < kChannelCount; ++s) {
+      if (parsed.slots[s].locked != 0 && parsed.slots[s].muted != 0) {
+        message = TextWith(FileFaultText(TextFile::kSetup, FileFault::kSetupLockedAndMuted),
+                           std::to_string(s + 1));
+        return false;
+      }
+    }
+    return true;
+  }
+
+  SavedSetup parsed;
+
+ private:
+  static bool Fail(LineFault& fault, FileFault what, const std::string& word = "") {
+    fault = {what, word};
     return false;
   }
-  const std::string version = Trim(line.substr(magicLength));
-  const size_t dot = version.find('.');
-  int32_t major = 0;
-  int32_t minorValue = 0;
-  const bool majorOk = ParseSmallNumber(version.substr(0, dot), major);
-  const bool minorOk =
-      dot == std::string::npos || ParseSmallNumber(version.substr(dot + 1), minorValue);
-  if (!majorOk || !minorOk || major == 0) {
-    message = LineError(1, "unknown version " + Quoted(version));
-    return false;
+
+  bool Rate(const std::string& value, LineFault& fault) {
+    if (seenRate_) return Fail(fault, FileFault::kSetupGivenTwice, Quoted("rate"));
+    seenRate_ = true;
+    int32_t rate = 0;
+    if (!ParseSmallNumber(value, rate) || !IsOutputRate(rate)) {
+      return Fail(fault, FileFault::kSetupBadRate);
+    }
+    parsed.outputRate = rate;
+    return true;
   }
-  if (major > kSetupMajorVersion) {
-    message = "This setup file needs a newer version of Mixorama";
-    return false;
+
+  bool SlotValue(SetupSlot& target, int slotKey, const std::string& value, LineFault& fault) {
+    int32_t number = 0;
+    switch (slotKey) {
+      case kPath:
+        target.path = PathFromSetup(value, setupPath_);
+        if (target.path.size() > static_cast<size_t>(kPathBytes - 1)) {
+          return Fail(fault, FileFault::kSetupLongPath);
+        }
+        return true;
+      case kLevel:
+        if (!ParseSmallNumber(value, number) || number < 1 || number > kUnityVolume) {
+          return Fail(fault, FileFault::kSetupBadLevel);
+        }
+        target.level = number;
+        return true;
+      default:
+        if (value != "0" && value != "1") {
+          return Fail(fault, FileFault::kSetupNotAFlag, kSlotKeyNames[slotKey]);
+        }
+        (slotKey == kLocked ? target.locked : target.muted) = value == "1" ? 1 : 0;
+        return true;
+    }
   }
-  minor = minorValue;
-  return true;
-}
+
+  const std::string& setupPath_;
+  bool seenRate_ = false;
+  bool seenSlotKey_[kChannelCount][kSlotKeyCount] = {};
+};
 
 }  // namespace
 
@@ -172,143 +220,21 @@ std::string PathFromSetup(const std::string& entry, const std::string& setupPath
 
 bool ParseSetup(const char* bytes, size_t size, const std::string& setupPath, SavedSetup& out,
                 std::string& message) {
-  if (size == 0) {
-    message = "The setup file is empty";
+  SetupReader reader(setupPath);
+  const EntryReader entry = [&reader](const std::string& line, bool laterMinor, LineFault& fault) {
+    return reader.Entry(line, laterMinor, fault);
+  };
+  if (!ReadTextFile(bytes, size, kSetupFormat, entry, message) || !reader.Complete(message)) {
     return false;
   }
-  if (size > kSetupMaxBytes) {
-    message = kNotASetup;
-    return false;
-  }
-  size_t pos = 0;
-  // A byte-order mark, as some editors write it in front of the text.
-  if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) pos = 3;
-
-  SavedSetup parsed;
-  bool seenRate = false;
-  bool seenSlotKey[kChannelCount][kSlotKeyCount] = {};
-  bool seenEnd = false;
-  int minor = 0;
-
-  for (int lineNumber = 1; pos < size; ++lineNumber) {
-    size_t end = pos;
-    while (end < size && bytes[end] != '\n') ++end;
-    std::string raw(bytes + pos, end - pos);
-    pos = end + 1;
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-
-    for (char c : raw) {
-      const unsigned char u = static_cast<unsigned char>(c);
-      if ((u < 0x20 && c != '\t') || u == 0x7F) {
-        message = lineNumber == 1 ? std::string(kNotASetup)
-                                  : LineError(lineNumber, "the line holds a control character");
-        return false;
-      }
-    }
-
-    if (lineNumber == 1) {
-      if (!ParseHeader(raw, minor, message)) return false;
-      continue;
-    }
-
-    const std::string line = Trim(raw);
-    if (line.empty() || line[0] == '#') continue;
-    if (seenEnd) {
-      message = LineError(lineNumber, "text after the end line");
-      return false;
-    }
-    if (line == "end") {
-      seenEnd = true;
-      continue;
-    }
-
-    const size_t equals = line.find('=');
-    if (equals == std::string::npos) {
-      message = LineError(lineNumber, "a line must read key = value");
-      return false;
-    }
-    const std::string key = Trim(line.substr(0, equals));
-    const std::string value = Trim(line.substr(equals + 1));
-    std::string lowerKey = key;
-    for (char& c : lowerKey) c = LowerAscii(c);
-
-    int slot = 0;
-    int slotKey = 0;
-    if (lowerKey == "rate") {
-      if (seenRate) {
-        message = LineError(lineNumber, "'rate' is given twice");
-        return false;
-      }
-      seenRate = true;
-      int32_t rate = 0;
-      if (!ParseSmallNumber(value, rate) || !IsOutputRate(rate)) {
-        message = LineError(lineNumber, "the rate must be 11025, 22050 or 44100");
-        return false;
-      }
-      parsed.outputRate = rate;
-    } else if (ParseSlotKey(lowerKey, slot, slotKey)) {
-      if (seenSlotKey[slot][slotKey]) {
-        message = LineError(lineNumber, Quoted(key) + " is given twice");
-        return false;
-      }
-      seenSlotKey[slot][slotKey] = true;
-      SetupSlot& target = parsed.slots[slot];
-      int32_t number = 0;
-      switch (slotKey) {
-        case kPath:
-          target.path = PathFromSetup(value, setupPath);
-          if (target.path.size() > static_cast<size_t>(kPathBytes - 1)) {
-            message = LineError(lineNumber, "the path is longer than 259 characters");
-            return false;
-          }
-          break;
-        case kLevel:
-          if (!ParseSmallNumber(value, number) || number < 1 || number > kUnityVolume) {
-            message = LineError(lineNumber, "the level must be a whole number from 1 to 350");
-            return false;
-          }
-          target.level = number;
-          break;
-        default:
-          if (value != "0" && value != "1") {
-            message =
-                LineError(lineNumber, std::string(kSlotKeyNames[slotKey]) + " must be 0 or 1");
-            return false;
-          }
-          (slotKey == kLocked ? target.locked : target.muted) = value == "1" ? 1 : 0;
-          break;
-      }
-    } else if (minor <= kSetupMinorVersion) {
-      // Only a later version of the format may add keys; here it is a mistake worth showing.
-      message = LineError(lineNumber, "unknown key " + Quoted(key));
-      return false;
-    }
-  }
-
-  if (!seenEnd) {
-    message = "The setup file is incomplete: its end line is missing";
-    return false;
-  }
-  if (!seenRate) {
-    message = "The setup file gives no rate";
-    return false;
-  }
-  for (int s = 0; s < kChannelCount; ++s) {
-    if (parsed.slots[s].locked != 0 && parsed.slots[s].muted != 0) {
-      message =
-          "Setup file error : slot " + std::to_string(s + 1) + " cannot be both locked and muted";
-      return false;
-    }
-  }
-  out = parsed;
+  out = reader.parsed;
   return true;
 }
 
 std::string WriteSetup(const SavedSetup& setup, const std::string& setupPath) {
   std::string text;
   auto line = [&text](const std::string& s) { text += s + "\r\n"; };
-  line(std::string(kMagic) + " " + std::to_string(kSetupMajorVersion) + "." +
-       std::to_string(kSetupMinorVersion));
+  line(TextFileHeader(kSetupFormat));
   line("# Mixorama setup: output rate, then each slot's wave, level (1 to 350),");
   line("# locked and muted (0 or 1). A path that starts with neither a drive nor a");
   line("# separator is relative to the folder of this file.");

@@ -226,6 +226,7 @@ std::string ParseMap(const std::string& text, MidiMapping* out = nullptr) {
   return "";
 }
 
+// The rules every text file of the program keeps are the setup file tests'; here, the map's own.
 TEST(MidiMapFile, RefusesWithOneMessageNamingTheLine) {
   const std::string head = "MIXORAMA-MIDI-MAP 1.0\n";
   auto line = [](int n, const std::string& why) {
@@ -235,11 +236,6 @@ TEST(MidiMapFile, RefusesWithOneMessageNamingTheLine) {
   const std::pair<std::string, std::string> cases[] = {
       {"", "The MIDI map is empty"},
       {"MIXORAMA-SETUP 1.0\nend\n", "This is not a Mixorama MIDI map"},
-      {"MIXORAMA-MIDI-MAP 2.0\nend\n", "This MIDI map needs a newer version of Mixorama"},
-      {"MIXORAMA-MIDI-MAP x\nend\n", line(1, "unknown version 'x'")},
-      {head + "any cc 1 = sync\n", "The MIDI map is incomplete: its end line is missing"},
-      {head + "end\nany cc 1 = sync\n", line(3, "text after the end line")},
-      {head + "any cc 1 = sync\x01\nend\n", line(2, "the line holds a control character")},
       {head + "17 cc 1 = sync\nend\n", line(2, "the channel must be 1 to 16 or any")},
       {head + "any pad 1 = sync\nend\n", line(2, "unknown kind 'pad'")},
       {head + "any cc 128 = sync\nend\n", line(2, "the number must be 0 to 127")},
@@ -265,9 +261,6 @@ TEST(MidiMapFile, RefusesWithOneMessageNamingTheLine) {
   EXPECT_EQ(later.Bound({16, MidiKind::kNote, 0}), (ControlAction{ActionKind::kSlotLock, 7}));
   EXPECT_EQ(ParseMap("MIXORAMA-MIDI-MAP 1.2\nany cc 1 = lock 0\nend\n"),
             line(2, "slots are 1 to 8"));
-  // Every cut before the end line is refused.
-  const std::string whole = WriteMidiMap(DefaultMidiMapping());
-  for (size_t n = 0; n + 5 < whole.size(); n += 7) EXPECT_NE(ParseMap(whole.substr(0, n)), "") << n;
 }
 
 TEST(MidiMapFile, WritesEveryBindingAndReadsItBack) {
