@@ -97,7 +97,6 @@ struct Mixer {
   std::atomic<int32_t> engineReady{0};
   std::atomic<int32_t> live{0};
   std::atomic<int32_t> mapHover{0};
-  std::atomic<int32_t> menuSetup{0};
   std::atomic<int32_t> tickGuard{0};
 
   // ---- Guarded by `deviceLock`: every call on the open device ------------------------------

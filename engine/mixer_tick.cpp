@@ -256,12 +256,7 @@ void MixerTick(Mixer& m) {
 }
 
 void TimerCallback(void* context) {
-  Mixer& m = *static_cast<Mixer*>(context);
-  if (m.menuSetup.exchange(0) != 0) {
-    if (m.ui != nullptr) m.ui->DeferredMenuStep();
-    return;
-  }
-  MixerTick(m);
+  MixerTick(*static_cast<Mixer*>(context));
 }
 
 }  // namespace mixorama

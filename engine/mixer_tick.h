@@ -8,8 +8,7 @@
 
 namespace mixorama {
 
-// What the platform's timer calls; context is the Mixer. The first call after start-up with
-// the menu set-up flag set runs the deferred menu step instead of mixing. Timer thread.
+// What the platform's periodic timer calls: the tick; context is the Mixer. Timer thread.
 void TimerCallback(void* context);
 
 // One tick. Takes the engine lock after the position query; shows the failed-query message

@@ -86,7 +86,7 @@ class PlaybackTimer {
   virtual void Kill(TimerId id) = 0;
 };
 
-// The calls the engine makes into the user interface, plus the deferred menu step.
+// The calls the engine makes into the user interface.
 class UiSeam {
  public:
   virtual ~UiSeam() = default;
@@ -100,8 +100,6 @@ class UiSeam {
   // the cursor, as a mouse move would give it (locked slots too). GUI thread. Without a
   // cursor there is nothing to follow.
   virtual void FollowCursor(int /*slot*/) {}
-  // Run once by the first timer callback after start-up (menu check marks). Timer thread.
-  virtual void DeferredMenuStep() = 0;
 };
 
 // Zero-filled memory blocks (what the program's movable global blocks stand for). Tests

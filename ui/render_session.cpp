@@ -33,7 +33,6 @@ class RenderUi : public UiSeam {
   void FollowCursor(int slot) override {
     ::mixorama::FollowCursor(*mixer, slot, cursor.x, cursor.y);
   }
-  void DeferredMenuStep() override {}
 
   ScriptCursor cursor;
   MidiInput controller;

@@ -54,7 +54,6 @@ class PageUi : public UiSeam {
   void FollowCursor(int slot) override {
     ::mixorama::FollowCursor(*mixer, slot, cursor.x, cursor.y);
   }
-  void DeferredMenuStep() override {}
 
   void Draw(const MapDrawing& drawing) {
     if (drawing.repaintAll) {

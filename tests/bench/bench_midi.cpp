@@ -59,7 +59,6 @@ class NoUi : public UiSeam {
   void InfoBox(const char*) override {}
   void SetSlotLabel(int, const char*) override {}
   void DrawSlotSquare(int) override {}
-  void DeferredMenuStep() override {}
 };
 
 // Eight loops of noise bursts, 16-bit stereo at 44100, of different lengths, as files.

@@ -21,7 +21,6 @@ struct CountingUi : UiSeam {
   void InfoBox(const char* text) override { messages += text[0] != '\0' ? 1 : 100; }
   void SetSlotLabel(int, const char*) override {}
   void DrawSlotSquare(int) override {}
-  void DeferredMenuStep() override {}
 };
 
 }  // namespace

@@ -37,7 +37,6 @@ class QuietUi : public UiSeam, public RateChangeUi {
   void InfoBox(const char*) override {}
   void SetSlotLabel(int, const char*) override {}
   void DrawSlotSquare(int) override {}
-  void DeferredMenuStep() override {}
   void SetPlayCaption(const char*) override {}
   void UpdateRateChecks() override {}
 };

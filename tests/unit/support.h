@@ -82,7 +82,7 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 // Records the engine's calls into the user interface: "info:TEXT", "label:S:TEXT",
-// "square:S", "menu". onInfo runs while the (modal) box shows.
+// "square:S". onInfo runs while the (modal) box shows.
 class Ui : public UiSeam {
  public:
   std::vector<std::string> calls;
@@ -103,7 +103,6 @@ class Ui : public UiSeam {
     calls.push_back("square:" + std::to_string(slot));
     if (onCall) onCall(calls.back());
   }
-  void DeferredMenuStep() override { calls.emplace_back("menu"); }
 };
 
 // A device that answers from a script and logs each call: "count", "caps:N", "open",

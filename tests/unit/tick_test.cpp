@@ -136,7 +136,6 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
     restarting(x, d);
     x.timerId = 8;
   };
-  const Set menu = [](Mixer& x, Device&) { x.menuSetup = 1; };
   const std::string failed = std::string("info:") + MessageText(Msg::kNoPosition);
   const struct {
     const char* what;
@@ -159,7 +158,6 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
       {"stopped while asking", stopping, 0, 0, {"position"}},
       {"restarted while asking", restarting, 0, 0, {"position"}},
       {"failed, restarted while asking", failingRestarted, 0, 0, {"position"}},
-      {"menu step first", menu, 0, 0, {"menu"}},
   };
   ASSERT_EQ(LoadFrames({{768, 768}}, 1), 1);
   m.volume[1] = m.targetVolume[1] = 350;
@@ -170,7 +168,7 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
   };
   for (const auto& c : cases) {
     m.writeIndexBytes = m.lastPlayPosBytes = 0;
-    m.tickGuard = m.menuSetup = 0;
+    m.tickGuard = 0;
     m.playing = m.live = 1;
     m.timerId = 7;
     device.open = true;
@@ -181,7 +179,6 @@ TEST_F(Tick, EachTickMixesWhatWasPlayedOrLeavesTheRingAlone) {
     device.log.clear();
     ui.calls.clear();
     TimerCallback(&m);
-    if (!ui.calls.empty() && ui.calls[0] == "menu") device.log.push_back("menu");
     EXPECT_EQ(m.writeIndexBytes, c.writeIndex) << c.what;
     EXPECT_EQ(m.tickGuard, c.guard) << c.what;
     EXPECT_EQ(device.log, c.log) << c.what;

@@ -24,7 +24,6 @@ class ConsoleUi : public UiSeam {
   void InfoBox(const char* text) override { std::fprintf(stderr, "%s\n", text); }
   void SetSlotLabel(int, const char*) override {}
   void DrawSlotSquare(int) override {}
-  void DeferredMenuStep() override {}
 };
 
 bool ParseRate(const char* text, int32_t& rate) {

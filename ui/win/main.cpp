@@ -5,6 +5,7 @@
 #include "engine/win/mm_timer.h"
 #include "engine/win/winmm_device.h"
 #include "ui/win/app.h"
+#include "ui/win/frame_menu.h"
 #include "ui/win/win_ui.h"
 #include "ui/win/window_state.h"
 
@@ -17,9 +18,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   // application's destructor, leaves no timer callback running, so they may go after it.
   static WinmmDevice device;
   static MmTimer timer;
+  static TMenuStepTimer menuStepTimer(timer);
   static WinUi ui;
   g_mixer.device = &device;
-  g_mixer.timer = &timer;
+  g_mixer.timer = &menuStepTimer;
+  g_win.menuStepTimer = &menuStepTimer;
   g_mixer.ui = &ui;
 
   TApp app(kProgramTitle, instance, previous, commandLine, showMode);

@@ -1,4 +1,5 @@
-// The frame menu's commands but the setup files: Quit, Help and the Frequency items.
+// The frame menu's commands but the setup files: Quit, Help and the Frequency items (their
+// check marks are the frame menu's, ui/win/frame_menu).
 #include "ui/win/panel_quit_help_rate.h"
 
 #include <windows.h>
@@ -8,20 +9,13 @@
 #include "engine/mixer.h"
 #include "engine/texts.h"
 #include "resources/resource_ids.h"
+#include "ui/win/frame_menu.h"
 #include "ui/win/panel_buttons.h"
-#include "ui/win/win_ui.h"
 #include "ui/win/window_state.h"
 
 namespace mixorama {
 
 namespace {
-
-// The rate is read while the frame menu is held: of two updates that race (the deferred menu
-// step and a rate change), the later one also reads the later rate.
-void SetChecksFromRate(TFrameMenu& menu) {
-  const int checked = CheckedRateItem(g_mixer);
-  for (int item = 0; item < 3; ++item) menu.CheckItem(IDM_RATE_11025 + item, item == checked);
-}
 
 void ShowHelpBox(const char* text) {
   const std::string whole = std::string(text) + kHelpClosing;
@@ -54,10 +48,6 @@ void ChangeOutputRate(int32_t rate) {
   if (answer != IDYES) return;
   PanelRateCalls panel;
   ApplyOutputRate(g_mixer, rate, panel);
-}
-
-void UpdateRateChecks() {
-  WithFrameMenu(&SetChecksFromRate);
 }
 
 void PanelRateCalls::SetPlayCaption(const char* text) {

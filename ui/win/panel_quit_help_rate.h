@@ -1,5 +1,5 @@
 // The frame menu's commands but the setup files: Quit and its question, the two Help boxes,
-// the Frequency items and their check marks. GUI thread unless stated.
+// the Frequency items. GUI thread.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +20,6 @@ void HelpCommand();
 // Frequency menu (904..906): rate is 11025, 22050 or 44100. Another rate than the one in
 // force is asked about first and applied on Yes.
 void ChangeOutputRate(int32_t rate);
-
-// Check marks of the Frequency items from the output rate (CheckedRateItem), through the frame
-// menu. Does nothing while the frame menu does not exist (the deferred menu step sets them
-// when it makes it). GUI thread, and once from the timer thread (the deferred menu step).
-void UpdateRateChecks();
 
 // The panel calls a rate change makes, on the real panel and frame menu.
 class PanelRateCalls : public RateChangeUi {

@@ -3,13 +3,13 @@
 #include <mutex>
 
 #include "engine/mixer.h"
-#include "engine/mixer_tick.h"
 #include "engine/output.h"
 #include "engine/slot.h"
 #include "resources/resource_ids.h"
 #include "ui/map_rules.h"
 #include "ui/win/app.h"
 #include "ui/win/controllers.h"
+#include "ui/win/frame_menu.h"
 #include "ui/win/lamap.h"
 #include "ui/win/panel_buttons.h"
 #include "ui/win/panel_quit_help_rate.h"
@@ -75,10 +75,8 @@ TPrinc::~TPrinc() {
   // No controller acts from here on.
   delete g_win.controllers;
   g_win.controllers = nullptr;
-  // The deferred menu step must not run once the frame is gone: the start-up timer is killed
-  // even when it has fired, so that a step still running is waited for.
-  m.menuSetup = 0;
-  if (oneShotTimer_ != 0 && m.timer != nullptr) m.timer->Kill(oneShotTimer_);
+  // The deferred menu step must not run once the frame is gone.
+  if (g_win.menuStepTimer != nullptr) g_win.menuStepTimer->CancelMenuStep();
   // Playback and its timer stop before any sample memory is released, so no tick can read
   // freed memory.
   StopPlayback(m);
@@ -154,14 +152,8 @@ void TPrinc::SetupWindow(HWND window) {
   // The controllers: their map file, then every MIDI input device.
   g_win.controllers = new TControllers(instance_);
 
-  m.menuSetup = 1;
-  oneShotTimer_ =
-      m.timer != nullptr
-          ? m.timer->StartOneShot(kMenuStepDelayMs, kMenuStepResolutionMs, &TimerCallback, &m)
-          : 0;
-  {
-    std::lock_guard<std::mutex> hold(m.lock);
-    m.timerId = oneShotTimer_;
+  if (g_win.menuStepTimer != nullptr) {
+    g_win.menuStepTimer->ScheduleMenuStep(kMenuStepDelayMs, kMenuStepResolutionMs);
   }
 }
 

@@ -15,8 +15,8 @@ class TPrinc {
   TPrinc(HINSTANCE instance, const char* templateName);
   TPrinc(const TPrinc&) = delete;
   TPrinc& operator=(const TPrinc&) = delete;
-  // The teardown: closes the controllers, kills the one-shot start-up timer (waiting for its step
-  // if it runs), stops playback (the tick timer's kill waits for a tick in flight), frees the
+  // The teardown: closes the controllers, cancels the deferred menu step (waiting for it if it
+  // runs), stops playback (the tick timer's kill waits for a tick in flight), frees the
   // output ring, empties the eight slots, deletes the frame menu. Runs after the windows are gone;
   // once it returns no timer callback runs, so the process's static objects may go.
   ~TPrinc();
@@ -40,7 +40,6 @@ class TPrinc {
 
   HINSTANCE instance_;
   const char* templateName_;
-  TimerId oneShotTimer_ = 0;  // the start-up timer of the deferred menu step
 };
 
 }  // namespace mixorama

@@ -18,6 +18,7 @@ class TLaMap;
 class TFrame;
 class TFrameMenu;
 class TControllers;
+class TMenuStepTimer;
 
 // Shaped like MessageBoxExA: every message box of the Windows layer goes through one.
 using MessageBoxCall = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT style,
@@ -31,6 +32,8 @@ struct WinState {
   TLaMap* laMap = nullptr;
   TFrame* frame = nullptr;
   TControllers* controllers = nullptr;  // from the end of the panel's set-up to its teardown
+  // The engine's timer, which runs the deferred menu step (ui/win/frame_menu.h); set by WinMain.
+  TMenuStepTimer* menuStepTimer = nullptr;
 
   // The windows. Handles, not objects, so any thread may read them: a handle read late names
   // a window that is gone, which the system refuses, where an object read late is freed memory.

@@ -4,8 +4,10 @@
 
 #include <atomic>
 
+#include "engine/virtual_device.h"
 #include "engine/win/mm_timer.h"
 #include "ui/win/app.h"
+#include "ui/win/frame_menu.h"
 #include "ui/win/win_ui.h"
 #include "ui/win/window_state.h"
 
@@ -43,6 +45,32 @@ TEST(WindowLayer, ATickRunningIntoTheTeardown) {
   g_win.princ = nullptr;
 }
 
+// The first timer callback after the menu step is scheduled does the step instead of its own
+// work, whether it is the start-up timer's or a playback timer's; the next ones do their work.
+TEST(WindowLayer, TheMenuStepComesFirstThenTheTicks) {
+  ManualTimer inner;
+  TMenuStepTimer timer(inner);
+  static int ticks = 0;
+  for (bool playbackFirst : {false, true}) {
+    ticks = 0;
+    DeleteFrameMenu();
+    g_win.frameMenuClosed = false;
+    timer.ScheduleMenuStep(100, 10);
+    if (playbackFirst)
+      timer.StartPeriodic(
+          50, [](void*) { ++ticks; }, nullptr);
+    inner.Fire();
+    EXPECT_TRUE(WithFrameMenu([](TFrameMenu&) {})) << playbackFirst;
+    if (!playbackFirst)
+      timer.StartPeriodic(
+          50, [](void*) { ++ticks; }, nullptr);
+    inner.Fire();
+    inner.Fire();
+    EXPECT_EQ(ticks, 2) << playbackFirst;
+  }
+  timer.CancelMenuStep();
+}
+
 // This test program holds no FEN_PRINC: the panel, and with it the frame, cannot be made. A
 // quit message put first would end a message loop that must not run at all. After the
 // teardown, the start-up timer's deferred menu step (already running) makes no frame menu.
@@ -51,7 +79,7 @@ TEST(WindowLayer, AFrameThatCannotBeMadeEndsTheProgramWith1) {
   EXPECT_EQ(TApp("frame", GetModuleHandleA(nullptr), nullptr, "", SW_HIDE).Run(), 1);
   MSG quit;
   EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  WinUi().DeferredMenuStep();
+  DeferredMenuStep();
   EXPECT_FALSE(WithFrameMenu([](TFrameMenu&) {}));
 }
 
