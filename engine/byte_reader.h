@@ -17,18 +17,6 @@ inline uint32_t ReadLe32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-inline void WriteLe16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v & 0xFF);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void WriteLe32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v & 0xFF);
-  p[1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-  p[2] = static_cast<uint8_t>((v >> 16) & 0xFF);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 // Appending writers, for building files in memory (tools and tests).
 inline void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v & 0xFF));

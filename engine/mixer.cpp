@@ -27,30 +27,6 @@ BlockAllocator DefaultBlockAllocator() {
   return a;
 }
 
-const char* DeviceStatusName(DeviceStatus status) {
-  switch (status) {
-    case DeviceStatus::kOk:
-      return "ok";
-    case DeviceStatus::kNotOpen:
-      return "not open";
-    case DeviceStatus::kBadDeviceId:
-      return "bad device id";
-    case DeviceStatus::kNoDriver:
-      return "no driver";
-    case DeviceStatus::kNoMemory:
-      return "no memory";
-    case DeviceStatus::kBadFormat:
-      return "bad format";
-    case DeviceStatus::kStillPlaying:
-      return "still playing";
-    case DeviceStatus::kInvalidHandle:
-      return "invalid handle";
-    case DeviceStatus::kError:
-      return "error";
-  }
-  return "unknown";
-}
-
 Mixer::Mixer() {
   for (int c = 0; c < kChannelCount; ++c) {
     std::strncpy(slotName[c], kStartupSet[c], kPathBytes - 1);

@@ -22,9 +22,6 @@ enum class DeviceStatus {
   kError,          // any other failure
 };
 
-// Name of a status for diagnostics and test output ("ok", "not open", ...).
-const char* DeviceStatusName(DeviceStatus status);
-
 // The two fields of a device's capabilities that the engine uses.
 struct DeviceCaps {
   uint32_t formats = 0;   // bit 0: 11.025 kHz, mono, 8-bit

@@ -27,7 +27,6 @@ class MemoryWaveSource : public WaveSource {
   size_t ReadAt(uint64_t offset, uint8_t* dst, size_t bytes) override;
   uint64_t Size() const override { return closed_ ? 0 : size_; }
   void Close() override { closed_ = true; }
-  bool closed() const { return closed_; }
 
  private:
   const uint8_t* data_;
