@@ -45,4 +45,24 @@ inline uint16_t SteadyTerm(uint16_t w, uint16_t volume, uint16_t multiplier) {
   return static_cast<uint16_t>(q + (remainder >= 350) - (remainder < 0));
 }
 
+// The division of a frame's sum (a magnitude below 2^20) by the gain divisor d, for a whole
+// block while the peak holds. inverse = DivisorInverse(d), d >= 1. (x + 0.5) / d lies at
+// least 0.5 / d away from the integers, and the two roundings (of 1 / d, and of the product)
+// move it by less than (x + 0.5) * 2^-23 / d < 0.5 / d: the truncated product is floor(x / d).
+// Single-precision float, as IEEE rounds it without excess precision (SSE2, WebAssembly).
+inline float DivisorInverse(int32_t divisor) {
+  return 1.0f / static_cast<float>(divisor);
+}
+inline uint32_t HeldPeakQuotient(uint32_t sum, float inverse) {
+  return static_cast<uint32_t>((static_cast<float>(static_cast<int32_t>(sum)) + 0.5f) * inverse);
+}
+
+// The output sample 32768 - q, saturated, of a quotient q below 65536 (while the peak holds,
+// every quotient is below 64000, so the lower limit is never reached): in 16 bits, q - 1 (0
+// for q = 0, whose 32768 is held at 32767) with every bit but the top one flipped.
+inline uint16_t HeldPeakOutput(uint32_t quotient) {
+  const auto q = static_cast<uint16_t>(quotient);
+  return static_cast<uint16_t>((q > 0 ? q - 1 : 0) ^ 0x7FFFu);
+}
+
 }  // namespace mixorama

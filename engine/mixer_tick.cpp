@@ -24,22 +24,6 @@ inline int32_t Saturate16(int32_t v) {
   return v > 32767 ? 32767 : (v < -32768 ? -32768 : v);
 }
 
-// Division of a mix magnitude by the gain divisor without a divide instruction per frame. A
-// magnitude is at most 8 * 65536 < 2^20. With r = floor(2^32 / d) + 1 = (2^32 + e) / d,
-// 0 < e <= d, x * r / 2^32 exceeds x / d by x * e / (d * 2^32) < 1 / d when x * d < 2^32,
-// which cannot carry it past the next integer: its floor is floor(x / d). That holds for every
-// divisor up to 4096; the peak, made of such magnitudes, gives at most 16. Larger ones divide.
-constexpr int32_t kLargestReciprocalDivisor = 4096;
-inline uint64_t ReciprocalOf(uint32_t divisor) {
-  return (uint64_t{1} << 32) / divisor + 1;
-}
-inline int32_t QuotientOf(uint32_t magnitude, int32_t divisor, uint64_t reciprocal) {
-  if (divisor > kLargestReciprocalDivisor) {
-    return static_cast<int32_t>(magnitude / static_cast<uint32_t>(divisor));
-  }
-  return static_cast<int32_t>((magnitude * reciprocal) >> 32);
-}
-
 // Frames are mixed in blocks of this many: the block's sums stay in the first-level cache.
 constexpr int32_t kBlockFrames = 256;
 
@@ -116,57 +100,52 @@ void AddChannel(Mixer& m, int c, int32_t n, uint32_t* sums) {
   m.volume[c] = volume;
 }
 
-// The output sample of a mix magnitude and a non-zero divisor.
-inline uint16_t OutputSample(int32_t quotient) {
-  return static_cast<uint16_t>(Saturate16(32768 - quotient));
+// Whether a sum of the block's n frames exceeds the peak. Sums are below 2^20, so they
+// compare as signed values; the comparisons are or-ed, with no chain of maxima to wait for.
+bool PeakRises(const uint32_t* sums, int32_t n, int32_t peak) {
+  int32_t rises = 0;
+  for (int32_t i = 0; i < 2 * n; ++i) rises |= static_cast<int32_t>(sums[i]) > peak;
+  return rises != 0;
 }
 
 // Output of n frames of sums while the peak, at least as large as every sum, stays as it is:
-// one divisor for the whole block.
+// one divisor d = floor(peak / 32000) for the whole block. Then peak < 32000 (d + 1), so
+// every quotient is below peak / d < 64000 (HeldPeakOutput).
 void DivideSteadyPeak(const uint32_t* __restrict sums, int32_t n, int32_t divisor,
                       uint16_t* __restrict output) {
   const int32_t count = 2 * n;
   if (divisor == 0) {  // below a peak of 32000 the output is silent
     std::memset(output, 0, static_cast<size_t>(count) * sizeof(uint16_t));
   } else if (divisor == 1) {
-    for (int32_t i = 0; i < count; ++i) output[i] = OutputSample(static_cast<int32_t>(sums[i]));
-  } else if (divisor <= kLargestReciprocalDivisor) {
-    // Below 2^31 + 1 for a divisor of 2 or more: a 32 x 32 -> 64-bit product.
-    const auto reciprocal = static_cast<uint32_t>(ReciprocalOf(static_cast<uint32_t>(divisor)));
-    for (int32_t i = 0; i < count; ++i) {
-      const auto quotient = static_cast<uint32_t>((uint64_t{sums[i]} * reciprocal) >> 32);
-      output[i] = OutputSample(static_cast<int32_t>(quotient));
-    }
+    for (int32_t i = 0; i < count; ++i) output[i] = HeldPeakOutput(sums[i]);
   } else {
+    const float inverse = DivisorInverse(divisor);
     for (int32_t i = 0; i < count; ++i) {
-      output[i] = OutputSample(static_cast<int32_t>(sums[i] / static_cast<uint32_t>(divisor)));
+      output[i] = HeldPeakOutput(HeldPeakQuotient(sums[i], inverse));
     }
   }
 }
 
 // Output of n frames of sums while the peak rises: peak and divisor frame by frame, as
-// MixOneFrame has them. Returns the new peak.
+// MixOneFrame has them. Each sum is at most the peak once the peak has taken it in, so the
+// held-peak arithmetic applies frame by frame. Returns the new peak.
 int32_t DivideRisingPeak(const uint32_t* sums, int32_t n, int32_t peak, uint16_t* output) {
   int32_t cachedDivisor = 0;
-  uint64_t reciprocal = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const uint32_t left = sums[2 * i];
-    const uint32_t right = sums[2 * i + 1];
-    if (static_cast<int32_t>(left) > peak) peak = static_cast<int32_t>(left);
-    if (static_cast<int32_t>(right) > peak) peak = static_cast<int32_t>(right);
+  float inverse = 0.0f;
+  for (int32_t i = 0; i < 2 * n; i += 2) {
+    if (static_cast<int32_t>(sums[i]) > peak) peak = static_cast<int32_t>(sums[i]);
+    if (static_cast<int32_t>(sums[i + 1]) > peak) peak = static_cast<int32_t>(sums[i + 1]);
     const int32_t divisor = peak / 32000;
-    uint16_t leftOut = 0;
-    uint16_t rightOut = 0;
-    if (divisor != 0) {
-      if (divisor != cachedDivisor) {
-        cachedDivisor = divisor;
-        reciprocal = ReciprocalOf(static_cast<uint32_t>(divisor));
-      }
-      leftOut = OutputSample(QuotientOf(left, divisor, reciprocal));
-      rightOut = OutputSample(QuotientOf(right, divisor, reciprocal));
+    if (divisor == 0) {  // below a peak of 32000 the output is silent
+      output[i] = output[i + 1] = 0;
+      continue;
     }
-    output[2 * i] = leftOut;
-    output[2 * i + 1] = rightOut;
+    if (divisor != cachedDivisor) {
+      cachedDivisor = divisor;
+      inverse = DivisorInverse(divisor);
+    }
+    output[i] = HeldPeakOutput(HeldPeakQuotient(sums[i], inverse));
+    output[i + 1] = HeldPeakOutput(HeldPeakQuotient(sums[i + 1], inverse));
   }
   return peak;
 }
@@ -294,9 +273,7 @@ void MixFrames(Mixer& m, int32_t frames) {
     std::memset(magnitude, 0, static_cast<size_t>(n) * 2 * sizeof(uint32_t));
     for (int k = 0; k < channelCount; ++k) AddChannel(m, channels[k], n, magnitude);
 
-    uint32_t largest = 0;
-    for (int32_t i = 0; i < 2 * n; ++i) largest = magnitude[i] > largest ? magnitude[i] : largest;
-    if (static_cast<int32_t>(largest) > peak) {
+    if (PeakRises(magnitude, n, peak)) {
       peak = DivideRisingPeak(magnitude, n, peak, output);
     } else {
       DivideSteadyPeak(magnitude, n, peak / 32000, output);

@@ -146,8 +146,10 @@ TEST(FastTick, MatchesFrameByFrameMixing) {
   }
 }
 
-// The 16-bit term of every sample at every steady volume is the plain quotient.
-TEST(FastTick, SteadyTermIsThePlainQuotient) {
+// The fast tick's arithmetic, for every input it can meet: the 16-bit term of each sample at
+// each steady volume, and the float quotient of each sum of up to eight full-scale channels by
+// each divisor such a sum can set.
+TEST(FastTick, ArithmeticIsThePlainQuotient) {
   for (int32_t v = 1; v < kUnityVolume; ++v) {
     const uint16_t multiplier = SteadyMultiplier(v);
     for (uint32_t w = 0; w <= 0xFFFF; ++w) {
@@ -155,6 +157,14 @@ TEST(FastTick, SteadyTermIsThePlainQuotient) {
           SteadyTerm(static_cast<uint16_t>(w), static_cast<uint16_t>(v), multiplier);
       if (term != static_cast<uint32_t>(v) * (w + 1) / kUnityVolume) {
         FAIL() << "volume " << v << ", w " << w << ": " << term;
+      }
+    }
+  }
+  for (int32_t d = 1; d <= 8 * 65536 / 32000; ++d) {
+    const float inverse = DivisorInverse(d);
+    for (uint32_t sum = 0; sum <= 8 * 65536; ++sum) {
+      if (HeldPeakQuotient(sum, inverse) != sum / static_cast<uint32_t>(d)) {
+        FAIL() << "sum " << sum << " / " << d << ": " << HeldPeakQuotient(sum, inverse);
       }
     }
   }
