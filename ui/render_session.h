@@ -75,6 +75,7 @@ struct RenderRequest {
   std::vector<std::pair<int, std::string>> slots;
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
+  BlockAllocator allocator = DefaultBlockAllocator();  // where the channel table's blocks come from
 };
 
 // Receives every message the program would show in its information box.
@@ -91,8 +92,9 @@ class MixSession {
  public:
   // A fresh channel table at rate in the timing (every volume and target 1) with the engine
   // init run; ui receives the engine's messages, labels and squares and must outlive the
-  // session.
-  MixSession(int32_t rate, OutputTiming timing, UiSeam& ui);
+  // session. The table takes every memory block (the ring, the waves) from allocator.
+  MixSession(int32_t rate, OutputTiming timing, UiSeam& ui,
+             BlockAllocator allocator = DefaultBlockAllocator());
   // Stops playback and empties every slot.
   ~MixSession();
   MixSession(const MixSession&) = delete;

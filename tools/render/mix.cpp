@@ -22,6 +22,7 @@
 #include "engine/mixer.h"
 #include "engine/wave_writer.h"
 #include "tools/render/commands.h"
+#include "tools/render/large_blocks.h"
 #include "ui/render_session.h"
 
 namespace {
@@ -61,6 +62,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 int RunMix(int argc, char** argv) {
   RenderRequest request;
+  request.allocator = LargeBlockAllocator();
   bool haveRate = false;
   bool haveMs = false;
   std::string scriptPath;
