@@ -2,9 +2,11 @@
 # The renderer against sox on the same work: 60 s of eight 44100 Hz stereo 16-bit waves mixed
 # into one file. mixorama-render loads (converts) the eight files, plays the engine for 60 s
 # with the cursor at the map's centre (all eight channels at volume 155) and writes the wave;
-# `sox -m` mixes the same eight files into one. Each is run RUNS times (default 5) in turns,
-# and the best wall-clock time of each is reported. Builds mixorama-render in Release into
-# build/bench-render. Needs sox.
+# `sox -m` mixes the same eight files into one. They run in turns, RUNS times each (default
+# 5), together with the renderer loading the eight files and rendering nothing (--ms 0); each
+# writes a new file every time. Reported: the median wall-clock time and the median peak
+# resident memory of each, and the renderer's time as a share of sox's (goal: at most 0.33).
+# Builds mixorama-render in Release into build/bench-render. Needs sox and GNU time.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 B="$ROOT/build/bench-render"
@@ -30,24 +32,37 @@ for i in 0 1 2 3 4 5 6 7; do
 done
 echo "0 move 175 175" >"$WORK/centre.txt"
 
-now() { date +%s.%N; }
-best_render=""
-best_sox=""
+# Runs a command, appending "SECONDS KB" (wall-clock time, peak resident memory) to file $1.
+measure() {
+  local into="$1"
+  shift
+  rm -f "$WORK/out.wav"
+  local t0 t1
+  t0=$(date +%s.%N)
+  /usr/bin/time -f %M -o "$WORK/rss" "$@"
+  t1=$(date +%s.%N)
+  echo "$(echo "$t1 - $t0" | bc -l) $(cat "$WORK/rss")" >>"$into"
+}
+
 for run in $(seq "$RUNS"); do
-  t0=$(now)
-  "$RENDER" mix --rate 44100 "${slots[@]}" --script "$WORK/centre.txt" \
-    --ms $((SECONDS_LONG * 1000)) "$WORK/render.wav"
-  t1=$(now)
-  sox -m "$WORK"/in[1-8].wav "$WORK/sox.wav"
-  t2=$(now)
-  r=$(echo "$t1 - $t0" | bc -l)
-  s=$(echo "$t2 - $t1" | bc -l)
-  echo "run $run: mixorama-render ${r:0:6} s, sox -m ${s:0:6} s"
-  if [ -z "$best_render" ] || [ "$(echo "$r < $best_render" | bc -l)" = 1 ]; then best_render=$r; fi
-  if [ -z "$best_sox" ] || [ "$(echo "$s < $best_sox" | bc -l)" = 1 ]; then best_sox=$s; fi
+  measure "$WORK/render.txt" "$RENDER" mix --rate 44100 "${slots[@]}" --script "$WORK/centre.txt" \
+    --ms $((SECONDS_LONG * 1000)) "$WORK/out.wav"
+  frames=$(soxi -s "$WORK/out.wav")
+  [ "$frames" -eq $((SECONDS_LONG * 44100)) ] || { echo "render: $frames frames" >&2; exit 1; }
+  measure "$WORK/sox.txt" sox -m "$WORK"/in[1-8].wav "$WORK/out.wav"
+  measure "$WORK/load.txt" "$RENDER" mix --rate 44100 "${slots[@]}" --ms 0 "$WORK/out.wav"
+  printf 'run %s: mixorama-render %.3f s, sox -m %.3f s, loading only %.3f s\n' "$run" \
+    "$(tail -1 "$WORK/render.txt" | cut -d' ' -f1)" "$(tail -1 "$WORK/sox.txt" | cut -d' ' -f1)" \
+    "$(tail -1 "$WORK/load.txt" | cut -d' ' -f1)"
 done
 
-frames=$(soxi -s "$WORK/render.wav")
-echo "output: $frames frames (expected $((SECONDS_LONG * 44100)))"
-printf 'best of %s: mixorama-render %.3f s, sox -m %.3f s, ratio sox/render %.2f\n' \
-  "$RUNS" "$best_render" "$best_sox" "$(echo "$best_sox / $best_render" | bc -l)"
+median() {  # median of column $2 of file $1
+  cut -d' ' -f"$2" "$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+render=$(median "$WORK/render.txt" 1)
+sox=$(median "$WORK/sox.txt" 1)
+printf 'medians of %s: mixorama-render %.3f s (%s KB peak), sox -m %.3f s (%s KB peak), loading only %.3f s (%s KB peak)\n' \
+  "$RUNS" "$render" "$(median "$WORK/render.txt" 2)" "$sox" "$(median "$WORK/sox.txt" 2)" \
+  "$(median "$WORK/load.txt" 1)" "$(median "$WORK/load.txt" 2)"
+printf 'mixorama-render takes %.2f x the time of sox -m (goal: at most 0.33)\n' \
+  "$(echo "$render / $sox" | bc -l)"
