@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__linux__)
@@ -17,12 +18,25 @@ namespace {
 struct Header {
   void* mapping;
   size_t mappingBytes;
+  size_t capacity;  // bytes the block may hold
 };
 constexpr size_t kHeaderBytes = 64;
 static_assert(sizeof(Header) <= kHeaderBytes, "the header fits before the block");
 
+void* BlockAfter(Header* header) {
+  return reinterpret_cast<uint8_t*>(header) + kHeaderBytes;
+}
+Header* HeaderOf(void* block) {
+  return reinterpret_cast<Header*>(static_cast<uint8_t*>(block) - kHeaderBytes);
+}
+
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
 constexpr size_t kHugePageBytes = size_t{2} << 20;
+
+// The large block released last, kept mapped for the next large request it can hold: each load
+// releases its raw data block just before the next load asks for one of the same size, which
+// then costs a clearing instead of a new mapping's page faults. The renderer has one thread.
+Header* g_spare = nullptr;
 
 // An anonymous mapping (zero-filled by the system) with room to start the header on a huge
 // page boundary, advised to be backed by huge pages. Null when no mapping can be had.
@@ -35,30 +49,40 @@ void* MapLarge(size_t bytes) {
   const uintptr_t start = (base + kHugePageBytes - 1) & ~uintptr_t{kHugePageBytes - 1};
   // Only advice: without huge pages the block is the same, faulted in small pages.
   madvise(reinterpret_cast<void*>(start), mappingBytes - (start - base), MADV_HUGEPAGE);
-  auto* header = new (reinterpret_cast<void*>(start)) Header{mapping, mappingBytes};
-  return reinterpret_cast<uint8_t*>(header) + kHeaderBytes;
+  return BlockAfter(new (reinterpret_cast<void*>(start)) Header{mapping, mappingBytes, bytes});
+}
+
+void* AllocateLarge(size_t bytes) {
+  if (g_spare != nullptr && g_spare->capacity >= bytes) {
+    void* block = BlockAfter(g_spare);
+    g_spare = nullptr;
+    std::memset(block, 0, bytes);
+    return block;
+  }
+  return MapLarge(bytes);
+}
+
+void ReleaseLarge(Header* header) {
+  if (g_spare != nullptr) munmap(g_spare->mapping, g_spare->mappingBytes);
+  g_spare = header;
 }
 #endif
 
 void* AllocateZeroed(size_t bytes) {
   if (bytes == 0 || bytes > SIZE_MAX / 2) return nullptr;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (bytes >= kHugePageBytes) return MapLarge(bytes);
+  if (bytes >= kHugePageBytes) return AllocateLarge(bytes);
 #endif
   void* raw = std::calloc(bytes + kHeaderBytes, 1);
   if (raw == nullptr) return nullptr;
-  auto* header = new (raw) Header{nullptr, 0};
-  return reinterpret_cast<uint8_t*>(header) + kHeaderBytes;
+  return BlockAfter(new (raw) Header{nullptr, 0, bytes});
 }
 
 void Release(void* block) {
   if (block == nullptr) return;
-  auto* header = reinterpret_cast<Header*>(static_cast<uint8_t*>(block) - kHeaderBytes);
+  Header* const header = HeaderOf(block);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (header->mapping != nullptr) {
-    munmap(header->mapping, header->mappingBytes);
-    return;
-  }
+  if (header->mapping != nullptr) return ReleaseLarge(header);
 #endif
   std::free(header);
 }
