@@ -1,4 +1,4 @@
-// The ring and the tick: one mixed frame, the block mixer against its frame-by-frame twin, the
+// The ring and the tick: one mixed frame, the fast tick against its frame-by-frame twin, the
 // play position's wraps, the tick's paths and races, the engine init, start and stop.
 #include <climits>
 
