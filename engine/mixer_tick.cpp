@@ -89,7 +89,7 @@ void AddChannel(Mixer& m, int c, int32_t n, uint32_t* sums) {
       AddUnityTerms(frame, 2 * run, runSums);
     } else if (volume >= 1 && volume < kUnityVolume) {
       AddSteadyTerms(frame, 2 * run, volume, runSums);
-    } else {  // outside the volume range: the plain arithmetic still holds
+    } else {  // a volume outside 1..350, which the engine never sets: the 32-bit loop
       AddRampingTerms(frame, run, volume, 0, runSums);
     }
     i += run;
