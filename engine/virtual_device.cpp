@@ -49,17 +49,12 @@ void VirtualDevice::Close() {
 
 void VirtualDevice::AdvanceTo(uint64_t totalFrames) {
   if (!open_ || !writing_ || totalFrames <= framesPlayed_) return;
+  // The device stops once every loop is played: after the frames that start within them.
   const uint64_t loopBytes = static_cast<uint64_t>(buffer_.lengthBytes) * buffer_.loops;
   const uint32_t frameBytes = format_.blockAlign;
-  for (uint64_t n = framesPlayed_; n < totalFrames; ++n) {
-    const uint64_t byte = n * frameBytes;
-    if (byte >= loopBytes) break;  // every loop played: the device stops
-    if (options_.capture) {
-      const uint8_t* frame = buffer_.data + byte % buffer_.lengthBytes;
-      played_.insert(played_.end(), frame, frame + frameBytes);
-    }
-    framesPlayed_ = n + 1;
-  }
+  const uint64_t lastFrames = (loopBytes + frameBytes - 1) / frameBytes;
+  const uint64_t end = totalFrames < lastFrames ? totalFrames : lastFrames;
+  if (end > framesPlayed_) framesPlayed_ = end;
 }
 
 TimerId ManualTimer::Start(uint32_t periodMs, bool oneShot, TimerCallbackFn callback,

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "engine/platform.h"
 
@@ -17,20 +16,18 @@ class VirtualDevice : public OutputDevice {
     DeviceCaps caps{0xFFFFF, 2};  // every standard format, stereo
     // Byte count the position starts from at each open: lets tests cross the 32-bit wrap.
     uint32_t positionStartBytes = 0;
-    bool capture = true;  // keep every played frame in played()
   };
 
   VirtualDevice() = default;
   explicit VirtualDevice(const Options& options) : options_(options) {}
 
   // Plays the ring up to totalFrames frames since the open (no-op when not playing or when
-  // already there). Frame n is read from byte (n * blockAlign) mod ring length, as the ring
-  // holds it now. Not to be called while a tick runs on another thread.
+  // already there): frame n is byte (n * blockAlign) mod ring length, as the ring holds it
+  // when played, which the caller reads from the ring itself (MixSession). Not to be called
+  // while a tick runs on another thread.
   void AdvanceTo(uint64_t totalFrames);
 
   uint64_t framesPlayed() const { return framesPlayed_; }
-  // Everything played since construction, in device format (blockAlign bytes per frame).
-  const std::vector<uint8_t>& played() const { return played_; }
   const OutputFormat& openedFormat() const { return format_; }
   int openCount() const { return openCount_; }
 
@@ -53,7 +50,6 @@ class VirtualDevice : public OutputDevice {
   bool prepared_ = false;
   bool writing_ = false;
   uint64_t framesPlayed_ = 0;
-  std::vector<uint8_t> played_;
   int openCount_ = 0;
 };
 

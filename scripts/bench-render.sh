@@ -2,9 +2,13 @@
 # The renderer against sox on the same work: 60 s of eight 44100 Hz stereo 16-bit waves mixed
 # into one file. mixorama-render loads (converts) the eight files, plays the engine for 60 s
 # with the cursor at the map's centre (all eight channels at volume 155) and writes the wave;
-# `sox -m` mixes the same eight files into one. Each is run RUNS times (default 5) in turns,
-# and the best wall-clock time of each is reported. Builds mixorama-render in Release into
-# build/bench-render. Needs sox.
+# `sox -m` mixes the same eight files into one. They run in turns, RUNS times each (default
+# 5), together with the renderer loading the eight files and rendering nothing (--ms 0); each
+# writes a new file every time. Reported: the median wall-clock time, CPU time (user and
+# system) and peak resident memory of each, and the renderer's times as shares of sox's (goal:
+# at most 0.33). On a busy machine the CPU time is the steadier of the two: the wall-clock time
+# also counts the time the process waited for a core. Builds mixorama-render in Release into
+# build/bench-render. Needs sox and GNU time.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 B="$ROOT/build/bench-render"
@@ -30,24 +34,45 @@ for i in 0 1 2 3 4 5 6 7; do
 done
 echo "0 move 175 175" >"$WORK/centre.txt"
 
-now() { date +%s.%N; }
-best_render=""
-best_sox=""
+# Runs a command, appending "WALL CPU KB" to file $1: its wall-clock time and its CPU time (user
+# and system, from the kernel's account of the child) in seconds, and its peak resident memory
+# as GNU time reports it.
+measure() {
+  local into="$1"
+  shift
+  rm -f "$WORK/out.wav"
+  python3 -c '
+import os, subprocess, sys, time
+t0 = time.monotonic()
+child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", sys.argv[1], *sys.argv[2:]])
+_, status, use = os.wait4(child.pid, 0)
+wall = time.monotonic() - t0
+if status != 0:
+    sys.exit("failed: %s" % " ".join(sys.argv[2:]))
+print("%.4f %.4f %s" % (wall, use.ru_utime + use.ru_stime, open(sys.argv[1]).read().strip()))
+' "$WORK/rss" "$@" >>"$into"
+}
+
 for run in $(seq "$RUNS"); do
-  t0=$(now)
-  "$RENDER" mix --rate 44100 "${slots[@]}" --script "$WORK/centre.txt" \
-    --ms $((SECONDS_LONG * 1000)) "$WORK/render.wav"
-  t1=$(now)
-  sox -m "$WORK"/in[1-8].wav "$WORK/sox.wav"
-  t2=$(now)
-  r=$(echo "$t1 - $t0" | bc -l)
-  s=$(echo "$t2 - $t1" | bc -l)
-  echo "run $run: mixorama-render ${r:0:6} s, sox -m ${s:0:6} s"
-  if [ -z "$best_render" ] || [ "$(echo "$r < $best_render" | bc -l)" = 1 ]; then best_render=$r; fi
-  if [ -z "$best_sox" ] || [ "$(echo "$s < $best_sox" | bc -l)" = 1 ]; then best_sox=$s; fi
+  measure "$WORK/render.txt" "$RENDER" mix --rate 44100 "${slots[@]}" --script "$WORK/centre.txt" \
+    --ms $((SECONDS_LONG * 1000)) "$WORK/out.wav"
+  frames=$(soxi -s "$WORK/out.wav")
+  [ "$frames" -eq $((SECONDS_LONG * 44100)) ] || { echo "render: $frames frames" >&2; exit 1; }
+  measure "$WORK/sox.txt" sox -m "$WORK"/in[1-8].wav "$WORK/out.wav"
+  measure "$WORK/load.txt" "$RENDER" mix --rate 44100 "${slots[@]}" --ms 0 "$WORK/out.wav"
+  printf 'run %s: mixorama-render %s s, sox -m %s s, loading only %s s (wall, CPU)\n' "$run" \
+    "$(tail -1 "$WORK/render.txt" | cut -d' ' -f1,2)" "$(tail -1 "$WORK/sox.txt" | cut -d' ' -f1,2)" \
+    "$(tail -1 "$WORK/load.txt" | cut -d' ' -f1,2)"
 done
 
-frames=$(soxi -s "$WORK/render.wav")
-echo "output: $frames frames (expected $((SECONDS_LONG * 44100)))"
-printf 'best of %s: mixorama-render %.3f s, sox -m %.3f s, ratio sox/render %.2f\n' \
-  "$RUNS" "$best_render" "$best_sox" "$(echo "$best_sox / $best_render" | bc -l)"
+median() {  # median of column $2 of file $1
+  cut -d' ' -f"$2" "$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+for what in render sox load; do
+  printf -v "$what" '%.3f s wall, %.3f s CPU, %s KB peak' "$(median "$WORK/$what.txt" 1)" \
+    "$(median "$WORK/$what.txt" 2)" "$(median "$WORK/$what.txt" 3)"
+done
+echo "medians of $RUNS: mixorama-render $render; sox -m $sox; loading only $load"
+printf 'mixorama-render takes %.2f x the wall-clock time of sox -m, %.2f x its CPU time (goal: at most 0.33)\n' \
+  "$(echo "$(median "$WORK/render.txt" 1) / $(median "$WORK/sox.txt" 1)" | bc -l)" \
+  "$(echo "$(median "$WORK/render.txt" 2) / $(median "$WORK/sox.txt" 2)" | bc -l)"

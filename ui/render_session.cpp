@@ -239,15 +239,11 @@ MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, MidiInput& controlle
   return drawing;
 }
 
-MixSession::MixSession(int32_t rate, OutputTiming timing, UiSeam& ui)
-    : device_([] {
-        VirtualDevice::Options options;
-        options.capture = false;  // frames are taken from the ring as they are played
-        return options;
-      }()) {
+MixSession::MixSession(int32_t rate, OutputTiming timing, UiSeam& ui, BlockAllocator allocator) {
   m_.device = &device_;
   m_.timer = &timer_;
   m_.ui = &ui;
+  m_.allocator = allocator;
   SetOutputTiming(m_, rate, timing);
   m_.engineReady = EngineInit(m_);
   std::lock_guard<std::mutex> hold(m_.lock);
@@ -344,7 +340,7 @@ uint64_t RenderMix(const RenderRequest& request, const FrameSink& frames,
                    const MessageSink& messages) {
   RenderUi ui(messages);
   ui.controller.SetMapping(request.midiMap);
-  MixSession session(request.rate, request.timing, ui);
+  MixSession session(request.rate, request.timing, ui, request.allocator);
   Mixer& m = session.mixer();
   ui.mixer = &m;
   for (const auto& [slot, path] : request.slots) LoadWaveIntoSlot(m, path.c_str(), slot);

@@ -101,6 +101,7 @@ struct RenderRequest {
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
   MidiMapping midiMap = DefaultMidiMapping();  // what the script's midi messages go through
+  BlockAllocator allocator = DefaultBlockAllocator();  // where the channel table's blocks come from
 };
 
 // Receives every message the program would show in its information box.
@@ -117,8 +118,9 @@ class MixSession {
  public:
   // A fresh channel table at rate in the timing (every volume and target 1) with the engine
   // init run; ui receives the engine's messages, labels and squares and must outlive the
-  // session.
-  MixSession(int32_t rate, OutputTiming timing, UiSeam& ui);
+  // session. The table takes every memory block (the ring, the waves) from allocator.
+  MixSession(int32_t rate, OutputTiming timing, UiSeam& ui,
+             BlockAllocator allocator = DefaultBlockAllocator());
   // Stops playback and empties every slot.
   ~MixSession();
   MixSession(const MixSession&) = delete;

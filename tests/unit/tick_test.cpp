@@ -1,5 +1,8 @@
-// The ring and the tick: one mixed frame, the block mixer against its frame-by-frame twin, the
+// The ring and the tick: one mixed frame, the fast tick against its frame-by-frame twin, the
 // play position's wraps, the tick's paths and races, the engine init, start and stop.
+#include <climits>
+
+#include "engine/mix_terms.h"
 #include "engine/mixer_tick.h"
 #include "engine/output.h"
 #include "unit/support.h"
@@ -61,32 +64,109 @@ std::vector<int64_t> State(const Mixer& m) {
   return v;
 }
 
-// The tick's block mixer gives the bytes and the state of as many single frames.
-TEST(BlockMixer, MatchesFrameByFrame) {
-  for (int32_t frames : {1, 7, 255, 256, 257, 3000}) {
-    Mixer block, single;
-    Device blockDevice, singleDevice;
-    block.device = &blockDevice;
-    single.device = &singleDevice;
-    for (Mixer* x : {&block, &single}) {
-      ASSERT_EQ(EngineInit(*x), 1);
-      const struct {
-        int slot;
-        size_t bytes;
-        int32_t volume, target, readPos;
-      } channels[] = {{0, 12, 340, 350, 4}, {2, 4000, 200, 20, 3996}, {5, 1204, 1, 300, 0}};
-      for (const auto& c : channels) {
-        ASSERT_EQ(Load(*x, PcmWave(2, 16, 11025, Pattern(c.bytes, c.slot)), c.slot), 1);
-        x->volume[c.slot] = c.volume;
-        x->targetVolume[c.slot] = c.target;
-        x->readPosBytes[c.slot] = c.readPos;
+// A channel of the fast mixer's cases: its wave's frames and its state before the first tick.
+struct ChannelSetUp {
+  int slot;
+  Bytes frames;  // 16-bit stereo data as the wave file holds it
+  int32_t volume, target, readPos;
+};
+
+// frames frames of the single value sample on both sides, then, if given, one of last.
+Bytes Constant(size_t frames, int16_t sample, int32_t last = INT32_MIN) {
+  Bytes b;
+  for (size_t i = 0; i < frames; ++i) PutLe32(b, static_cast<uint16_t>(sample) * 0x10001u);
+  if (last != INT32_MIN) PutLe32(b, static_cast<uint16_t>(last) * 0x10001u);
+  return b;
+}
+
+// The tick's fast mixer gives the bytes and the state of frame-by-frame mixing, over three
+// ticks of each timing at 44100 (the live 128 frames in a 256-frame ring, the program's 2205
+// frames in a quarter-second ring), the ring's end falling inside the first tick.
+TEST(FastTick, MatchesFrameByFrameMixing) {
+  const struct {
+    const char* what;
+    std::vector<ChannelSetUp> channels;
+    int32_t peak;
+  } cases[] = {
+      {"no channel, below a peak of 32000", {}, 0},
+      {"no channel, divisor set", {}, 64000},
+      {"quiet channel below a peak of 32000", {{1, Pattern(400, 7), 30, 30, 0}}, 20000},
+      // A sample of 32767 at volume 200 has no magnitude: 32768 out, held at 32767. The last
+      // frame raises the peak by one.
+      {"32768 saturates, divisor 1", {{4, Constant(300, 32767, -32768), 200, 200, 0}}, 37448},
+      {"32768 saturates, divisor 2", {{4, Constant(30, 32767), 1, 1, 0}}, 64000},
+      {"32768 saturates, divisor beyond the reciprocal's",
+       {{4, Constant(30, 32767), 1, 1, 0}},
+       1 << 30},
+      // Waves ending and ramps ending within a tick, at steady, unity and ramping volumes.
+      {"wraps and ramps",
+       {{0, Pattern(12, 1), 340, 350, 4},
+        {2, Pattern(4000, 2), 200, 20, 3996},
+        {3, Pattern(20000, 3), 350, 350, 8},
+        {5, Pattern(1204, 4), 1, 300, 0},
+        {7, Pattern(148, 5), 349, 349, 140}},
+       -300},
+      // Eight full-scale channels ramping up: the peak rises through divisors 1 to 16.
+      {"peak rising",
+       {{0, Constant(7, -32768), 1, 350, 0},
+        {1, Constant(9, -32768), 50, 350, 0},
+        {2, Constant(11, 32767), 1, 350, 0},
+        {3, Constant(13, -32768), 9, 350, 0},
+        {4, Constant(17, -32768), 1, 350, 0},
+        {5, Constant(19, -32768), 100, 350, 0},
+        {6, Constant(23, -32768), 1, 350, 0},
+        {7, Pattern(116, 6), 1, 350, 0}},
+       0},
+  };
+  for (OutputTiming timing : {OutputTiming::kLive, OutputTiming::kProgram}) {
+    const int32_t frames = timing == OutputTiming::kLive ? kLiveTickFrames : 2205;
+    for (const auto& c : cases) {
+      Mixer fast, single;
+      Device fastDevice, singleDevice;
+      fast.device = &fastDevice;
+      single.device = &singleDevice;
+      for (Mixer* x : {&fast, &single}) {
+        SetOutputTiming(*x, 44100, timing);
+        ASSERT_EQ(EngineInit(*x), 1);
+        for (const ChannelSetUp& ch : c.channels) {
+          ASSERT_EQ(Load(*x, PcmWave(2, 16, 44100, ch.frames), ch.slot), 1);
+          x->volume[ch.slot] = ch.volume;
+          x->targetVolume[ch.slot] = ch.target;
+          x->readPosBytes[ch.slot] = ch.readPos;
+        }
+        x->peakLevel = c.peak;
+        x->writeIndexBytes = x->ringSizeBytes - 40;
       }
-      x->peakLevel = -300;
-      x->writeIndexBytes = x->ringSizeBytes - 400;
+      for (int tick = 1; tick <= 3; ++tick) {
+        MixFrames(fast, frames);
+        for (int32_t i = 0; i < frames; ++i) MixOneFrame(single);
+        ASSERT_EQ(State(fast), State(single)) << c.what << ", tick " << tick << " of " << frames;
+      }
     }
-    MixFrames(block, frames);
-    for (int32_t i = 0; i < frames; ++i) MixOneFrame(single);
-    EXPECT_EQ(State(block), State(single)) << frames;
+  }
+}
+
+// The fast tick's arithmetic, for every input it can meet: the 16-bit term of each sample at
+// each steady volume, and the float quotient of each sum of up to eight full-scale channels by
+// each divisor such a sum can set.
+TEST(FastTick, ArithmeticIsThePlainQuotient) {
+  for (int32_t v = 1; v < kUnityVolume; ++v) {
+    const uint16_t multiplier = SteadyMultiplier(v);
+    for (uint32_t w = 0; w <= 0xFFFF; ++w) {
+      const uint32_t term =
+          SteadyTerm(static_cast<uint16_t>(w), static_cast<uint16_t>(v), multiplier);
+      if (term != static_cast<uint32_t>(v) * (w + 1) / kUnityVolume) {
+        FAIL() << "volume " << v << ", w " << w << ": " << term;
+      }
+    }
+  }
+  for (int32_t d = 1; d <= 8 * 65536 / 32000; ++d) {
+    const float inverse = DivisorInverse(d);
+    for (uint32_t sum = 0; sum <= 8 * 65536; ++sum) {
+      if (HeldPeakQuotient(sum, inverse) != sum / static_cast<uint32_t>(d)) {
+        FAIL() << "sum " << sum << " / " << d << ": " << HeldPeakQuotient(sum, inverse);
+      }
+    }
   }
 }
 

@@ -24,6 +24,7 @@
 #include "engine/mixer.h"
 #include "engine/wave_writer.h"
 #include "tools/render/commands.h"
+#include "tools/render/large_blocks.h"
 #include "ui/midi_map.h"
 #include "ui/render_session.h"
 
@@ -64,6 +65,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 int RunMix(int argc, char** argv) {
   RenderRequest request;
+  request.allocator = LargeBlockAllocator();
   bool haveRate = false;
   bool haveMs = false;
   std::string scriptPath;
