@@ -2,17 +2,21 @@
 // the demo labels show); the latency the page shows in each timing, beside the audio
 // context's own parts; and the worklet's CPU time per second of audio at 44100 Hz, all eight
 // demo loops mixing, in the live timing and in the program's, beside the same worklet not
-// playing and an empty worklet, in alternating runs of the same session (an
-// OfflineAudioContext renders as fast as the CPU allows, so its render time is the work done;
-// each figure is the difference between a long and a short render, so the engine's start-up
-// and the wave loads cancel out).
+// playing and a worklet that only writes zeros, in alternating runs of the same session.
+// Each case renders in an OfflineAudioContext, whose rendering thread runs the worklet and
+// nothing else; its CPU time (the kernel's account of that thread, so other processes on the
+// machine do not count) is taken for a long and a short render, and the difference divided
+// by the seconds between them, so the engine's start-up and the wave loads cancel out.
 // Run after scripts/web-build.sh and `npm ci --offline` in tests/web:
-//   node scripts/bench-web.mjs [rounds]      (rounds: alternating runs of each case, 7)
-import { readdirSync, statSync } from 'node:fs';
+//   node scripts/bench-web.mjs [rounds] [BEFORE]
+// rounds: alternating runs of each case (7). BEFORE: another build/web folder (an earlier
+// build) whose worklet and engine run in the same rounds, in both timings.
+import { readdirSync, readFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
 import { serveWeb, launchChromium, WEB } from '../tests/web/harness.mjs';
 
 const rounds = Number(process.argv[2] ?? 7);
+const before = process.argv[3];
 const size = (dir) => readdirSync(dir).reduce((n, f) => {
   const s = statSync(join(dir, f));
   return n + (s.isDirectory() ? size(join(dir, f)) : s.size);
@@ -55,45 +59,96 @@ for (const rate of [11025, 44100]) {
   }, rate);
 }
 
-const cpu = await page.evaluate(async (rounds) => {
-  const rate = 44100;
-  const [shortS, longS] = [2, 22];
+// The threads of this chromium's renderers (the processes below this one whose command line
+// says so): "pid/tid name" -> CPU time in ns (schedstat's first field).
+const descendants = (pid) => readdirSync('/proc').filter((p) => /^\d+$/.test(p)).filter((p) => {
+  try {
+    return readFileSync(`/proc/${p}/stat`, 'latin1').split(') ')[1].split(' ')[1] === `${pid}`;
+  } catch {
+    return false;
+  }
+}).flatMap((p) => [p, ...descendants(p)]);
+const renderers = descendants(process.pid).filter((p) =>
+  readFileSync(`/proc/${p}/cmdline`, 'latin1').includes('--type=renderer'));
+const threadTimes = () => {
+  const times = new Map();
+  for (const pid of renderers) {
+    for (const tid of readdirSync(`/proc/${pid}/task`)) {
+      try {
+        const name = readFileSync(`/proc/${pid}/task/${tid}/comm`, 'latin1').trim();
+        const ns = Number(readFileSync(`/proc/${pid}/task/${tid}/schedstat`, 'latin1').split(' ')[0]);
+        if (name.startsWith('Offline Audio')) times.set(tid, ns);
+      } catch {} // a thread that ended meanwhile
+    }
+  }
+  return times;
+};
+
+await page.evaluate(async ({ before }) => {
   const enc = (s) => Uint8Array.from(s, (c) => c.charCodeAt(0));
-  const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
   const names = ['BD7525.WAV', 'CP.WAV', 'MA.WAV', 'LT50.WAV', 'SD0010.WAV', 'CH.WAV', 'HC50.WAV'];
   const mixing = [];
   for (const n of names) {
     mixing.push({ op: 'file', name: enc(n), bytes: new Uint8Array(await (await fetch('demo/' + n)).arrayBuffer()) });
   }
   mixing.push({ op: 'startup' }, { op: 'play' }, { op: 'script', text: enc('0 move 175 175\n') });
-  const empty = URL.createObjectURL(new Blob([`registerProcessor('empty', class extends
-    AudioWorkletProcessor { process() { return true; } });`], { type: 'text/javascript' }));
-  const CASES = {
-    empty: { name: 'empty' },
-    idle: { name: 'mixorama', options: { module, rate, ops: [] } },
-    program: { name: 'mixorama', options: { module, rate, live: false, ops: mixing } },
-    live: { name: 'mixorama', options: { module, rate, live: true, ops: mixing } },
+  const blob = (text) => URL.createObjectURL(new Blob([text], { type: 'text/javascript' }));
+  const zeros = blob(`registerProcessor('zeros', class extends AudioWorkletProcessor {
+    process(inputs, outputs) { for (const channel of outputs[0]) channel.fill(0); return true; } });`);
+  const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
+  const rate = 44100;
+  const cases = {
+    zeros: { url: zeros, name: 'zeros' },
+    idle: { url: 'worklet.js', name: 'mixorama', options: { module, rate, ops: [] } },
+    program: { url: 'worklet.js', name: 'mixorama', options: { module, rate, live: false, ops: mixing } },
+    live: { url: 'worklet.js', name: 'mixorama', options: { module, rate, live: true, ops: mixing } },
   };
-  const render = async ({ name, options }, seconds) => {
-    const ctx = new OfflineAudioContext(2, seconds * rate, rate);
-    await ctx.audioWorklet.addModule(name === 'empty' ? empty : 'worklet.js');
-    const node = new AudioWorkletNode(ctx, name, { numberOfInputs: 0, outputChannelCount: [2],
-      processorOptions: options });
-    node.connect(ctx.destination);
-    const t = performance.now();
-    await ctx.startRendering();
-    return performance.now() - t;
-  };
-  const perSecond = Object.fromEntries(Object.keys(CASES).map((k) => [k, []]));
-  for (let r = 0; r < rounds; r++) {
-    for (const [k, c] of Object.entries(CASES)) {
-      const short = await render(c, shortS);
-      const long = await render(c, longS);
-      perSecond[k].push((long - short) / (longS - shortS));
-    }
+  if (before) {
+    const old = await WebAssembly.compile(Uint8Array.from(atob(before.wasm), (c) => c.charCodeAt(0)));
+    const url = blob(before.worklet);
+    cases['program (before)'] = { url, name: 'mixorama', options: { module: old, rate, live: false, ops: mixing } };
+    cases['live (before)'] = { url, name: 'mixorama', options: { module: old, rate, live: true, ops: mixing } };
   }
-  return perSecond;
-}, rounds);
+  globalThis.bench = {
+    cases,
+    // Renders seconds of a case; keeps the context (and so its thread) until the next call.
+    async render(key, seconds) {
+      const { url, name, options } = cases[key];
+      const ctx = new OfflineAudioContext(2, seconds * rate, rate);
+      await ctx.audioWorklet.addModule(url);
+      const node = new AudioWorkletNode(ctx, name, { numberOfInputs: 0, outputChannelCount: [2],
+        processorOptions: options });
+      node.connect(ctx.destination);
+      this.kept = ctx;
+      const t = performance.now();
+      await ctx.startRendering();
+      return performance.now() - t;
+    },
+  };
+}, { before: before && { worklet: readFileSync(join(before, 'worklet.js'), 'utf8'),
+  wasm: readFileSync(join(before, 'mixorama.wasm')).toString('base64') } });
+
+// One render: its thread's CPU time and its wall-clock time, in ms.
+const render = async (key, seconds) => {
+  const start = threadTimes();
+  const wall = await page.evaluate(([k, s]) => globalThis.bench.render(k, s), [key, seconds]);
+  let cpuNs = 0;
+  for (const [tid, ns] of threadTimes()) cpuNs += ns - (start.get(tid) ?? 0);
+  if (cpuNs <= 0) throw new Error(`no rendering thread seen for ${key}`);
+  return { cpu: cpuNs / 1e6, wall };
+};
+const keys = await page.evaluate(() => Object.keys(globalThis.bench.cases));
+const [shortS, longS] = [2, 22];
+const cpu = Object.fromEntries(keys.map((k) => [k, []]));
+const wall = Object.fromEntries(keys.map((k) => [k, []]));
+for (let r = 0; r < rounds; r++) {
+  for (const k of keys) {
+    const short = await render(k, shortS);
+    const long = await render(k, longS);
+    cpu[k].push((long.cpu - short.cpu) / (longS - shortS));
+    wall[k].push((long.wall - short.wall) / (longS - shortS));
+  }
+}
 
 const ms = (v) => `${v.toFixed(2)} ms`;
 console.log(`page: ${size(WEB)} bytes in build/web`);
@@ -102,13 +157,15 @@ for (const [rate, l] of Object.entries(latency)) {
   console.log(`latency shown at ${rate} Hz: "${l.live}" live, "${l.program}" in the program's ` +
     `timing (the context's own: base ${ms(l.context.base)}, output ${ms(l.context.output)})`);
 }
-console.log(`worklet CPU time per second of audio at 44100 Hz, medians of ${rounds} alternating runs:`);
-const m = Object.fromEntries(Object.entries(cpu).map(([k, v]) => [k, median(v)]));
-for (const [k, what] of [['live', 'eight loops mixing, live timing'],
-  ['program', "eight loops mixing, the program's timing"], ['idle', 'the worklet not playing'],
-  ['empty', 'an empty worklet']]) {
-  console.log(`  ${what}: ${ms(m[k])} (runs ${cpu[k].map((v) => v.toFixed(2)).join(' ')}), ` +
-    `${ms(m[k] - m.empty)} over the empty one`);
+console.log(`worklet per second of audio at 44100 Hz, medians of ${rounds} alternating runs ` +
+  '(CPU time of the rendering thread; wall-clock time of the render):');
+const m = Object.fromEntries(keys.map((k) => [k, median(cpu[k])]));
+const what = { live: 'eight loops mixing, live timing', program: "eight loops mixing, the program's timing",
+  idle: 'the worklet not playing', zeros: 'a worklet writing zeros' };
+for (const k of keys) {
+  console.log(`  ${what[k.replace(' (before)', '')]}${k.endsWith('(before)') ? ', before' : ''}: ` +
+    `${ms(m[k])} CPU, ${ms(m[k] - m.zeros)} over the zeros (runs ` +
+    `${cpu[k].map((v) => v.toFixed(2)).join(' ')}); wall ${ms(median(wall[k]))}`);
 }
 await chromium.close();
 web.server.close();
