@@ -45,6 +45,24 @@ inline uint16_t SteadyTerm(uint16_t w, uint16_t volume, uint16_t multiplier) {
   return static_cast<uint16_t>(q + (remainder >= 350) - (remainder < 0));
 }
 
+// The same term in 32-bit arithmetic, for vector units that multiply 32-bit lanes but have
+// no 16 x 16-bit high product (WebAssembly SIMD: there the 16-bit form costs two widening
+// multiplies and shuffles per eight samples). With a multiplier of 25 bits the estimate needs
+// no correction: M = ceil(v * 2^25 / 350) exceeds v * 2^25 / 350 by less than one, so
+// u * M / 2^25 exceeds v * u / 350 by less than u / 2^25 <= 2^-9, less than the 1/350 by which
+// a quotient by 350 that is not whole falls short of the next integer: floor(u * M / 2^25) is
+// the term. The product has 41 bits; it is taken in two parts of 32 (M's high 9 bits and its
+// low 16), as floor((u * high + floor(u * low / 2^16)) / 2^9), the same floor.
+constexpr uint32_t WideMultiplier(int32_t volume) {
+  return static_cast<uint32_t>(((static_cast<uint64_t>(volume) << 25) + 349u) / 350u);
+}
+
+// floor(v * u / 350) for u = w + 1 (1..65536) and a volume v of 1..349, with high and low the
+// parts of WideMultiplier(v): its bits from 16 up, and its low 16 bits.
+inline uint32_t SteadyTermWide(uint32_t u, uint32_t high, uint32_t low) {
+  return (u * high + ((u * low) >> 16)) >> 9;
+}
+
 // The division of a frame's sum (a magnitude below 2^20) by the gain divisor d, for a whole
 // block while the peak holds. inverse = DivisorInverse(d), d >= 1. (x + 0.5) / d lies at
 // least 0.5 / d away from the integers, and the two roundings (of 1 / d, and of the product)
@@ -53,8 +71,11 @@ inline uint16_t SteadyTerm(uint16_t w, uint16_t volume, uint16_t multiplier) {
 inline float DivisorInverse(int32_t divisor) {
   return 1.0f / static_cast<float>(divisor);
 }
+// The product is below 2^21: converted as a signed value, which vector units do in one
+// instruction (an unsigned conversion takes several).
 inline uint32_t HeldPeakQuotient(uint32_t sum, float inverse) {
-  return static_cast<uint32_t>((static_cast<float>(static_cast<int32_t>(sum)) + 0.5f) * inverse);
+  return static_cast<uint32_t>(
+      static_cast<int32_t>((static_cast<float>(static_cast<int32_t>(sum)) + 0.5f) * inverse));
 }
 
 // The output sample 32768 - q, saturated, of a quotient q below 65536 (while the peak holds,

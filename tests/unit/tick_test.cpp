@@ -146,17 +146,20 @@ TEST(FastTick, MatchesFrameByFrameMixing) {
   }
 }
 
-// The fast tick's arithmetic, for every input it can meet: the 16-bit term of each sample at
-// each steady volume, and the float quotient of each sum of up to eight full-scale channels by
-// each divisor such a sum can set.
+// The fast tick's arithmetic, for every input it can meet: the 16-bit and the 32-bit term (the
+// browser build's) of each sample at each steady volume, and the float quotient of each sum of
+// up to eight full-scale channels by each divisor such a sum can set.
 TEST(FastTick, ArithmeticIsThePlainQuotient) {
   for (int32_t v = 1; v < kUnityVolume; ++v) {
     const uint16_t multiplier = SteadyMultiplier(v);
+    const uint32_t wide = WideMultiplier(v);
     for (uint32_t w = 0; w <= 0xFFFF; ++w) {
+      const uint32_t plain = static_cast<uint32_t>(v) * (w + 1) / kUnityVolume;
       const uint32_t term =
           SteadyTerm(static_cast<uint16_t>(w), static_cast<uint16_t>(v), multiplier);
-      if (term != static_cast<uint32_t>(v) * (w + 1) / kUnityVolume) {
-        FAIL() << "volume " << v << ", w " << w << ": " << term;
+      const uint32_t wideTerm = SteadyTermWide(w + 1, wide >> 16, wide & 0xFFFFu);
+      if (term != plain || wideTerm != plain) {
+        FAIL() << "volume " << v << ", w " << w << ": " << term << ", " << wideTerm;
       }
     }
   }
