@@ -1,6 +1,7 @@
 // The audio worklet is the sound device: it plays the engine's ring, counting frames. Each
 // render quantum moves the engine's clock by its frames (ticks run when their frame counts
-// are reached) and outputs the frames played, as 16-bit values / 32768.
+// are reached) and outputs the frames played, as 16-bit values / 32768 (the engine writes
+// them so, and process() copies them whole).
 //
 // processorOptions: { module: the compiled engine (WebAssembly.Module), rate: the output rate,
 // live: true for the live timing (a 256-frame ring, a tick every 128 frames), otherwise the
@@ -19,10 +20,10 @@
 // block of 16-bit stereo frames, transferred) then at its end { type: 'recording', header }
 // (the 44-byte wave header for every frame recorded).
 //
-// The audio thread neither waits nor allocates per quantum: process() writes through views
-// made again only when the engine's memory grows, the state goes out only when it changed
-// and at most STATES_PER_SECOND times a second (messages for the person at once), and a
-// recording travels in blocks whose buffers the page hands back.
+// The audio thread neither waits nor allocates per quantum: process() copies from views made
+// again only when the engine's memory grows (or the quantum's size changes), the state goes
+// out only when it changed and at most STATES_PER_SECOND times a second (messages for the
+// person at once), and a recording travels in blocks whose buffers the page hands back.
 const QUANTUM_MAX = 4096; // frames per mx_render call
 const STATES_PER_SECOND = 30;
 const RECORD_BLOCK_FRAMES = 8192; // 32 KiB: about 5 blocks a second at 44100 Hz
@@ -49,8 +50,9 @@ class MixoramaProcessor extends AudioWorkletProcessor {
     this.x.mx_init(rate, live ? 1 : 0);
     this.stateGapFrames = Math.ceil(rate / STATES_PER_SECOND);
     this.framesSinceState = 0;
-    this.memory = null; // the memory buffer the output view is on
-    this.output = null;
+    this.output = null; // the 16-bit frames of the last mx_render (for the recording)
+    this.left = null; // its output channels' samples, one quantum long
+    this.right = null;
     this.block = null; // the recording block being filled (Int16Array), null when not recording
     this.blockFrames = 0;
     this.recordedBytes = 0;
@@ -153,15 +155,17 @@ class MixoramaProcessor extends AudioWorkletProcessor {
     for (let done = 0; done < left.length; ) {
       const n = Math.min(left.length - done, QUANTUM_MAX);
       x.mx_render(n);
-      if (x.memory.buffer !== this.memory) {
-        this.memory = x.memory.buffer;
-        this.output = new Int16Array(this.memory, x.mx_output(), QUANTUM_MAX * 2);
+      // The views stay while the memory does (when it grows, the old views read as empty) and
+      // the quantum keeps its size (it always does).
+      if (this.left === null || this.left.length !== n) {
+        const memory = x.memory.buffer;
+        this.output = new Int16Array(memory, x.mx_output(), QUANTUM_MAX * 2);
+        const samples = x.mx_output_float();
+        this.left = new Float32Array(memory, samples, n);
+        this.right = new Float32Array(memory, samples + QUANTUM_MAX * 4, n);
       }
-      const frames = this.output;
-      for (let i = 0; i < n; i++) {
-        left[done + i] = frames[2 * i] / 32768;
-        right[done + i] = frames[2 * i + 1] / 32768;
-      }
+      left.set(this.left, done);
+      right.set(this.right, done);
       if (this.block) this.record(n);
       done += n;
     }
