@@ -16,6 +16,12 @@ const DEMO = ['BD7525.WAV', 'CP.WAV', 'MA.WAV', 'LT50.WAV', 'SD0010.WAV', 'CH.WA
 const BROKEN = Buffer.from('RIFF\x30\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00' +
   '\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00data\xff\x00\x00\x00\x01\x02', 'latin1');
 
+// 95 s of an 8-bit mono sawtooth at 11025 Hz (1 MiB): at 44100 Hz the engine holds it in
+// 16.7 MB, so loading it while playing grows the module's memory within a render quantum.
+const LONG = Buffer.concat([Buffer.from('RIFF\x24\x00\x10\x00WAVEfmt \x10\x00\x00\x00\x01\x00' +
+  '\x01\x00\x11\x2b\x00\x00\x11\x2b\x00\x00\x01\x00\x08\x00data\x00\x00\x10\x00', 'latin1'),
+  Buffer.from(Array.from({ length: 1 << 20 }, (_, i) => i & 0xff))]);
+
 const PERFORMANCES = [
   { ms: 1333, slots: [[1, 'BD7525.WAV'], [3, 'MA.WAV'], [5, 'SD0010.WAV'], [6, 'CH.WAV']],
     script: `0 move 175 175\n120 move 87 5\n300 left\n333 move 20 90\n410 right 3\n500 sync
@@ -25,18 +31,20 @@ const PERFORMANCES = [
     script: `0 move 0 87\n50 move 10 80\n50 left 7\n99 load 4 BROKEN.WAV\n100 move 350 87
 250 right 2\n250 right 2\n333 load 1 SD0010.WAV\n400 sync\n401 unload 8\n650 move 262 0
 700 left\n1005 move 1 1\n` },
+  { ms: 500, slots: [[1, 'CP.WAV']], script: '0 move 175 175\n200 load 2 LONG.WAV\n' },
 ];
 
 const s = session();
 const dir = mkdtempSync(join(tmpdir(), 'mixorama-exact-'));
 for (const name of DEMO) copyFileSync(join(WEB, 'demo', name), join(dir, name));
 writeFileSync(join(dir, 'BROKEN.WAV'), BROKEN);
+writeFileSync(join(dir, 'LONG.WAV'), LONG);
 after(() => rmSync(dir, { recursive: true, force: true }));
 
 // The worklet's interleaved samples as floats, the messages it showed, and the data of its
 // recording of the whole performance (blocks handed back for reuse, as the page does).
 async function renderInWorklet(page, rate, live, p, expected) {
-  const files = [...DEMO, 'BROKEN.WAV'].map((n) => [n, readFileSync(join(dir, n)).toString('base64')]);
+  const files = [...DEMO, 'BROKEN.WAV', 'LONG.WAV'].map((n) => [n, readFileSync(join(dir, n)).toString('base64')]);
   return page.evaluate(async ({ rate, live, frames, files, slots, script, expected }) => {
     const enc = (s) => Uint8Array.from(s, (c) => c.charCodeAt(0));
     const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
