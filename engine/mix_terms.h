@@ -26,6 +26,22 @@ inline uint16_t SampleComplement(const uint8_t* p) {
   return static_cast<uint16_t>(s ^ 0x7FFFu);
 }
 
+// u = w + 1 = 32768 - s of the stored sample at p (1..65536), in 32-bit operations that a
+// vector unit runs without shuffling bytes (WebAssembly SIMD has no cheap shuffle across
+// lanes): on a little-endian host the two bytes read as x = high | low << 8, and x * (2^8 +
+// 2^24) places the high byte, the low byte and the high byte again in bytes 1 to 3 (the parts
+// do not overlap), so an arithmetic shift by 16 takes out s with its sign.
+inline uint32_t SampleMagnitude(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint16_t stored;
+  std::memcpy(&stored, p, 2);
+  const uint32_t placed = static_cast<uint32_t>(stored) * 0x01000100u;
+  return static_cast<uint32_t>(32768 - (static_cast<int32_t>(placed) >> 16));
+#else
+  return static_cast<uint32_t>(32768 - static_cast<int16_t>(p[0] << 8 | p[1]));
+#endif
+}
+
 // The multiplier of a steady volume v (1..349) for SteadyTerm: ceil(v * 65536 / 350), which
 // is below 65536.
 constexpr uint16_t SteadyMultiplier(int32_t volume) {

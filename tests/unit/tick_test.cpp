@@ -146,10 +146,15 @@ TEST(FastTick, MatchesFrameByFrameMixing) {
   }
 }
 
-// The fast tick's arithmetic, for every input it can meet: the 16-bit and the 32-bit term (the
-// browser build's) of each sample at each steady volume, and the float quotient of each sum of
-// up to eight full-scale channels by each divisor such a sum can set.
+// The fast tick's arithmetic, for every input it can meet: the browser build's reading of a
+// sample, the 16-bit and the 32-bit term (the browser build's) of each sample at each steady
+// volume, and the float quotient of each sum of up to eight full-scale channels by each divisor
+// such a sum can set.
 TEST(FastTick, ArithmeticIsThePlainQuotient) {
+  for (int32_t s = -32768; s <= 32767; ++s) {
+    const uint8_t stored[2] = {static_cast<uint8_t>(s >> 8), static_cast<uint8_t>(s)};
+    ASSERT_EQ(SampleMagnitude(stored), static_cast<uint32_t>(32768 - s)) << s;
+  }
   for (int32_t v = 1; v < kUnityVolume; ++v) {
     const uint16_t multiplier = SteadyMultiplier(v);
     const uint32_t wide = WideMultiplier(v);
