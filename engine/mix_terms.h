@@ -102,4 +102,21 @@ inline uint16_t HeldPeakOutput(uint32_t quotient) {
   return static_cast<uint16_t>((q > 0 ? q - 1 : 0) ^ 0x7FFFu);
 }
 
+// HeldPeakOutput(HeldPeakQuotient(sum, inverse)) for a sum whose quotient is below 64000, in
+// the operations WebAssembly SIMD has cheaply (its float-to-integer conversion takes several
+// instructions, and its 16-bit narrowing is the saturating one). The product y = (sum + 0.5) *
+// inverse is never an integer, so floor(y) is y - 0.5 rounded to the nearest integer, which
+// adding 1.5 * 2^23 does (from 2^23 to 2^24 the floats are the integers): the sum's bits less
+// those of 1.5 * 2^23 are the quotient. The last clamp changes nothing; it lets the narrowing
+// be the saturating one.
+inline uint16_t HeldPeakOutputWide(uint32_t sum, float inverse) {
+  const float y = (static_cast<float>(static_cast<int32_t>(sum)) + 0.5f) * inverse;
+  const float rounded = (y - 0.5f) + 12582912.0f;
+  int32_t bits;
+  std::memcpy(&bits, &rounded, sizeof bits);
+  const int32_t quotient = bits - 0x4B400000;  // the bits of 12582912.0f
+  const int32_t output = ((quotient > 1 ? quotient : 1) - 1) ^ 0x7FFF;
+  return static_cast<uint16_t>(output < 0 ? 0 : (output > 0xFFFF ? 0xFFFF : output));
+}
+
 }  // namespace mixorama

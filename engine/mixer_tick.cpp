@@ -135,9 +135,14 @@ void DivideSteadyPeak(const uint32_t* __restrict sums, int32_t n, int32_t diviso
     for (int32_t i = 0; i < count; ++i) output[i] = HeldPeakOutput(sums[i]);
   } else {
     const float inverse = DivisorInverse(divisor);
+#if defined(__wasm_simd128__)
+#pragma clang loop vectorize_width(8) interleave_count(1)  // one saturating narrowing each step
+    for (int32_t i = 0; i < count; ++i) output[i] = HeldPeakOutputWide(sums[i], inverse);
+#else
     for (int32_t i = 0; i < count; ++i) {
       output[i] = HeldPeakOutput(HeldPeakQuotient(sums[i], inverse));
     }
+#endif
   }
 }
 

@@ -159,12 +159,15 @@ for (const [rate, l] of Object.entries(latency)) {
 }
 console.log(`worklet per second of audio at 44100 Hz, medians of ${rounds} alternating runs ` +
   '(CPU time of the rendering thread; wall-clock time of the render):');
+// Over the zeros: the median of each round's difference (a case and the zeros of its round run
+// seconds apart, so a change of the machine's load between rounds cancels).
 const m = Object.fromEntries(keys.map((k) => [k, median(cpu[k])]));
+const over = Object.fromEntries(keys.map((k) => [k, median(cpu[k].map((v, r) => v - cpu.zeros[r]))]));
 const what = { live: 'eight loops mixing, live timing', program: "eight loops mixing, the program's timing",
   idle: 'the worklet not playing', zeros: 'a worklet writing zeros' };
 for (const k of keys) {
   console.log(`  ${what[k.replace(' (before)', '')]}${k.endsWith('(before)') ? ', before' : ''}: ` +
-    `${ms(m[k])} CPU, ${ms(m[k] - m.zeros)} over the zeros (runs ` +
+    `${ms(m[k])} CPU, ${ms(over[k])} over the zeros (runs ` +
     `${cpu[k].map((v) => v.toFixed(2)).join(' ')}); wall ${ms(median(wall[k]))}`);
 }
 await chromium.close();

@@ -174,6 +174,10 @@ TEST(FastTick, ArithmeticIsThePlainQuotient) {
       if (HeldPeakQuotient(sum, inverse) != sum / static_cast<uint32_t>(d)) {
         FAIL() << "sum " << sum << " / " << d << ": " << HeldPeakQuotient(sum, inverse);
       }
+      if (sum < 32000u * (d + 1) &&
+          HeldPeakOutputWide(sum, inverse) != HeldPeakOutput(sum / static_cast<uint32_t>(d))) {
+        FAIL() << "sum " << sum << " / " << d << ": output " << HeldPeakOutputWide(sum, inverse);
+      }
     }
   }
 }
