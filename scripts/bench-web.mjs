@@ -4,9 +4,10 @@
 // demo loops mixing, in the live timing and in the program's, beside the same worklet not
 // playing and a worklet that only writes zeros, in alternating runs of the same session.
 // Each case renders in an OfflineAudioContext, whose rendering thread runs the worklet and
-// nothing else; its CPU time (the kernel's account of that thread, so other processes on the
-// machine do not count) is taken for a long and a short render, and the difference divided
-// by the seconds between them, so the engine's start-up and the wave loads cancel out.
+// nothing else; its CPU time (the kernel's account of that thread: the work of other
+// processes does not count, though their load still slows it) is taken for a long and a short
+// render, and the difference divided by the seconds between them, so the engine's start-up
+// and the wave loads cancel out.
 // Run after scripts/web-build.sh and `npm ci --offline` in tests/web:
 //   node scripts/bench-web.mjs [rounds] [BEFORE]
 // rounds: alternating runs of each case (7). BEFORE: another build/web folder (an earlier
