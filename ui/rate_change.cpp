@@ -24,10 +24,8 @@ void ApplyOutputRate(Mixer& m, int32_t rate, RateChangeUi& panel) {
   // Stopping first ends the periodic timer, so no tick reads the ring or a channel below.
   StopPlayback(m);
   panel.SetPlayCaption(kPlayCaption);
-  ReleaseOutputRing(m);
   for (int s = 0; s < kChannelCount; ++s) EmptySlot(m, s);
-  SetOutputTiming(m, rate, m.timing);
-  m.engineReady = EngineInit(m) ? 1 : 0;
+  RestartOutput(m, rate, m.timing);
   panel.UpdateRateChecks();
 }
 

@@ -244,13 +244,7 @@ MixSession::MixSession(int32_t rate, OutputTiming timing, UiSeam& ui, BlockAlloc
   m_.timer = &timer_;
   m_.ui = &ui;
   m_.allocator = allocator;
-  SetOutputTiming(m_, rate, timing);
-  m_.engineReady = EngineInit(m_);
-  std::lock_guard<std::mutex> hold(m_.lock);
-  for (int c = 0; c < kChannelCount; ++c) {
-    m_.volume[c] = 1;
-    m_.targetVolume[c] = 1;
-  }
+  RestartOutput(m_, rate, timing);
 }
 
 MixSession::~MixSession() {
@@ -261,7 +255,6 @@ MixSession::~MixSession() {
 void MixSession::Start() {
   StartPlayback(m_);
   clockFrames_ = 0;
-  sentFrames_ = 0;
   ticksRun_ = 0;
   pending_.clear();
 }
@@ -270,27 +263,18 @@ void MixSession::Queue(int64_t tick, std::function<void()> action) {
   pending_.push_back({tick, std::move(action)});
 }
 
-void MixSession::SendPlayed(const FrameSink& sink, uint64_t& sentNow) {
-  const uint64_t played = device_.framesPlayed();
-  const uint64_t ringFrames = m_.ringSizeBytes / kFrameBytes;
-  while (sentFrames_ < played) {
-    const uint64_t at = sentFrames_ % ringFrames;
-    const uint64_t run = std::min(played - sentFrames_, ringFrames - at);
-    if (sink) sink(m_.outputRing + at * kFrameBytes, static_cast<size_t>(run * kFrameBytes));
-    sentFrames_ += run;
-    sentNow += run;
-  }
+void MixSession::Stop() {
+  StopPlayback(m_);
 }
 
 uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
   const uint64_t end = clockFrames_ + frames;
-  uint64_t sentNow = 0;
+  const uint64_t playedBefore = device_.framesPlayed();
   for (;;) {
     const int64_t tick = ticksRun_ + 1;
     const uint64_t tickFrames = TickFrames(m_.outputRate, m_.timing, tick);
     if (tickFrames > end) break;
-    device_.AdvanceTo(tickFrames);
-    SendPlayed(sink, sentNow);
+    device_.AdvanceTo(tickFrames, sink);
     // Actions run in queue order; those of later ticks wait. Both lists keep their storage,
     // so a tick with nothing new queued allocates nothing (the worklet ticks every quantum).
     size_t kept = 0;
@@ -307,10 +291,9 @@ uint64_t MixSession::Advance(uint64_t frames, const FrameSink& sink) {
     if (timer_.running()) timer_.Fire();
     ticksRun_ = tick;
   }
-  device_.AdvanceTo(end);
-  SendPlayed(sink, sentNow);
+  device_.AdvanceTo(end, sink);
   clockFrames_ = end;
-  return sentNow;
+  return device_.framesPlayed() - playedBefore;
 }
 
 void MixSession::RunQueued() {

@@ -100,7 +100,7 @@ struct RenderRequest {
   std::vector<std::pair<int, std::string>> slots;
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
-  MidiMapping midiMap = DefaultMidiMapping();  // what the script's midi messages go through
+  MidiMapping midiMap = DefaultMidiMapping();          // what the script's midi messages go through
   BlockAllocator allocator = DefaultBlockAllocator();  // where the channel table's blocks come from
 };
 
@@ -131,6 +131,9 @@ class MixSession {
   // Starts playback (live as the map-hover flag stands, as in the program) with the clock at
   // 0. Actions still queued are dropped.
   void Start();
+  // Stops playback (the play button pressed while playing); the clock stands still until the
+  // next Start.
+  void Stop();
 
   // Runs action just before the tick numbered tick (after the actions queued for it before);
   // one queued for a tick already past runs before the next tick.
@@ -139,7 +142,8 @@ class MixSession {
   int64_t nextTick() const { return ticksRun_ + 1; }
 
   // Moves the clock forward by frames, running every tick it reaches, and sends the frames
-  // the device played meanwhile to sink (each read from the ring as it stood when played).
+  // the device played meanwhile to sink (each read from the ring as it stood when played:
+  // VirtualDevice::AdvanceTo).
   // Returns how many frames were sent: fewer than asked once the device stopped, none when
   // playback is off.
   uint64_t Advance(uint64_t frames, const FrameSink& sink);
@@ -152,13 +156,11 @@ class MixSession {
     int64_t tick;
     std::function<void()> action;
   };
-  void SendPlayed(const FrameSink& sink, uint64_t& sentNow);
 
   Mixer m_;
   VirtualDevice device_;
   ManualTimer timer_;
   uint64_t clockFrames_ = 0;
-  uint64_t sentFrames_ = 0;
   int64_t ticksRun_ = 0;
   std::vector<Pending> pending_;  // in queue order
   std::vector<Pending> due_;      // those of the tick being run

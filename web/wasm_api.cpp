@@ -194,10 +194,8 @@ MX_EXPORT(mx_set_timing) int32_t mx_set_timing(int32_t live) {
   const OutputTiming timing = live != 0 ? OutputTiming::kLive : OutputTiming::kProgram;
   if (timing == m.timing) return m.engineReady;
   const bool wasPlaying = m.playing != 0;
-  StopPlayback(m);
-  ReleaseOutputRing(m);  // the new timing's ring may have another size
-  SetOutputTiming(m, m.outputRate, timing);
-  m.engineReady = EngineInit(m) ? 1 : 0;
+  g_session->Stop();
+  RestartOutput(m, m.outputRate, timing);
   if (wasPlaying) g_session->Start();
   g_ui.changed = true;
   return m.engineReady;
@@ -243,7 +241,7 @@ MX_EXPORT(mx_script) int32_t mx_script() {
 // The play button: starts playback with the clock at 0, or stops it. Returns the playing flag.
 MX_EXPORT(mx_play) int32_t mx_play() {
   if (g_session->mixer().playing != 0) {
-    StopPlayback(g_session->mixer());
+    g_session->Stop();
   } else {
     g_session->Start();
   }

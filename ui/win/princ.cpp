@@ -131,7 +131,7 @@ void TPrinc::SetupWindow(HWND window) {
   StretchLayoutForMap(window);
   if (g_win.laMap != nullptr) g_win.laMap->Attach(window);
 
-  m.engineReady = EngineInit(m);
+  EngineInit(m);
   {
     std::lock_guard<std::mutex> hold(m.lock);
     for (int c = 0; c < kChannelCount; ++c) {
