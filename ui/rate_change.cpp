@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "engine/texts.h"
 

@@ -9,7 +9,7 @@
 
 #include "engine/mixer.h"
 #include "engine/mixer_tick.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "engine/virtual_device.h"
 #include "ui/map_rules.h"

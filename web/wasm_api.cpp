@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/mixer.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "engine/texts.h"
 #include "engine/wave_loader.h"

@@ -4,7 +4,7 @@
 
 #include "engine/mix_terms.h"
 #include "engine/mixer_tick.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "unit/support.h"
 
 namespace mixorama::test {

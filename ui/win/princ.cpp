@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "engine/mixer.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "resources/resource_ids.h"
 #include "ui/map_rules.h"

@@ -1,5 +1,5 @@
-// The output device and the output ring: engine init, device open and close, start and
-// stop playback. All on the GUI thread, except closing the device, which the tick also does on
+// Playback: the output device and the output ring (engine init, device open and close), start
+// and stop, and putting a new output timing in force. All on the GUI thread, except closing the device, which the tick also does on
 // the timer thread after a failed position query.
 #pragma once
 

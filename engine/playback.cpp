@@ -1,4 +1,4 @@
-#include "engine/output.h"
+#include "engine/playback.h"
 
 #include "engine/mixer_tick.h"
 #include "engine/texts.h"
