@@ -185,6 +185,12 @@ bool IsAbsolutePath(const std::string& path) {
   return false;
 }
 
+std::string InFolder(const std::string& folder, const std::string& path) {
+  if (IsAbsolutePath(path) || folder.empty()) return path;
+  const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
+  return folder + (IsSeparator(folder.back()) ? "" : std::string(1, separator)) + path;
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t last = path.find_last_of("\\/");
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
@@ -252,34 +258,6 @@ std::string WriteSetup(const SavedSetup& setup, const std::string& setupPath) {
   line("");
   line("end");
   return text;
-}
-
-SavedSetup CaptureSetup(Mixer& m, const std::string& baseFolder) {
-  SavedSetup setup;
-  setup.outputRate = m.outputRate;
-  int32_t targets[kChannelCount];
-  bool loaded[kChannelCount];
-  {
-    std::lock_guard<std::mutex> hold(m.lock);
-    for (int s = 0; s < kChannelCount; ++s) {
-      targets[s] = m.targetVolume[s];
-      loaded[s] = m.sampleMemory[s] != nullptr;
-    }
-  }
-  for (int s = 0; s < kChannelCount; ++s) {
-    if (!loaded[s]) continue;  // saved as an empty slot with the start values
-    SetupSlot& slot = setup.slots[s];
-    slot.path = m.slotName[s];
-    if (!IsAbsolutePath(slot.path) && !baseFolder.empty()) {
-      const bool hasSeparator = IsSeparator(baseFolder.back());
-      const char separator = baseFolder.find('\\') != std::string::npos ? '\\' : '/';
-      slot.path = baseFolder + (hasSeparator ? "" : std::string(1, separator)) + slot.path;
-    }
-    slot.level = targets[s];
-    slot.locked = m.locked[s];
-    slot.muted = m.muted[s];
-  }
-  return setup;
 }
 
 }  // namespace mixorama

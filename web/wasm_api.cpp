@@ -24,6 +24,7 @@
 #include "ui/rate_change.h"
 #include "ui/render_session.h"
 #include "ui/setup_file.h"
+#include "ui/setup_session.h"
 #include "web/page_files.h"
 
 #define MX_EXPORT(name) extern "C" __attribute__((export_name(#name)))

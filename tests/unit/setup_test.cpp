@@ -5,6 +5,7 @@
 #include "engine/playback.h"
 #include "ui/rate_change.h"
 #include "ui/setup_file.h"
+#include "ui/setup_session.h"
 #include "unit/support.h"
 
 namespace mixorama::test {
