@@ -5,14 +5,16 @@
 #   mixorama-VERSION-web/              the browser edition as a static folder, with its web app
 #                                      manifest, icons and service worker (as scripts/web.sh
 #                                      serves build/web)
-# VERSION is MIXORAMA_VERSION_TEXT of engine/version.h, the program's title and version block.
+# VERSION is MIXORAMA_VERSION_TEXT of engine/version.h, the program's title and version block;
+# `package.sh --version` prints it and does nothing else.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export ROOT
-"$ROOT/scripts/deps.sh"
-
 VERSION="$(sed -n 's/^#define MIXORAMA_VERSION_TEXT "\([^"]*\)"$/\1/p' "$ROOT/engine/version.h")"
 [ -n "$VERSION" ] || { echo "package: no MIXORAMA_VERSION_TEXT in engine/version.h" >&2; exit 1; }
+[ "${1:-}" = --version ] && { echo "$VERSION"; exit 0; }
+"$ROOT/scripts/deps.sh"
+
 DIST="$ROOT/dist"
 ZIP="$DIST/mixorama-$VERSION-windows-x86.zip"
 WEB="$DIST/mixorama-$VERSION-web"

@@ -17,7 +17,7 @@ trap '[ -z "$prefix_job" ] || { kill "$prefix_job"; wait "$prefix_job"; } 2>/dev
 step_start=$SECONDS
 bash "$ROOT/scripts/package.sh"
 echo "packages: $((SECONDS - step_start)) s"
-VERSION="$(sed -n 's/^#define MIXORAMA_VERSION_TEXT "\([^"]*\)"$/\1/p' "$ROOT/engine/version.h")"
+VERSION="$(bash "$ROOT/scripts/package.sh" --version)"
 
 step_start=$SECONDS
 cd "$ROOT/tests/web"
