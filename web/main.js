@@ -508,6 +508,8 @@ $('live').onclick = () => {
   send({ op: 'timing', live });
 };
 
+// The service worker keeps the page for use without a network (sw.js).
+navigator.serviceWorker?.register('sw.js').catch((e) => console.warn('no offline use:', e));
 buildSlots();
 engineModule = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
 await startEngine(11025);

@@ -10,13 +10,14 @@ import { chromium } from 'playwright-core';
 export const ROOT = new URL('../..', import.meta.url).pathname;
 export const WEB = join(ROOT, 'build/web');
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
-  '.wasm': 'application/wasm', '.bmp': 'image/bmp' };
+  '.wasm': 'application/wasm', '.bmp': 'image/bmp', '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json' };
 
-function answer(req, res) {
+function answer(dir, req, res) {
   let path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname));
   if (path.endsWith('/')) path += 'index.html';
   try {
-    const body = readFileSync(join(WEB, path));
+    const body = readFileSync(join(dir, path));
     res.writeHead(200, { 'content-type': TYPES[extname(path)] || 'application/octet-stream' });
     res.end(body);
   } catch {
@@ -24,17 +25,18 @@ function answer(req, res) {
   }
 }
 
-// Serves build/web on a free port of 127.0.0.1: { server, url }.
-export async function serveWeb() {
-  const server = createServer(answer);
+// Serves dir (build/web unless given) on a free port of 127.0.0.1: { server, url }.
+export async function serveWeb(dir = WEB) {
+  const server = createServer((req, res) => answer(dir, req, res));
   await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
   return { server, url: `http://127.0.0.1:${server.address().port}/` };
 }
 
 // Debian's chromium, headless, without sandbox or sync.
+export const CHROMIUM = { executablePath: '/usr/bin/chromium',
+  args: ['--disable-gpu', '--disable-quic'] };
 export function launchChromium() {
-  return chromium.launch({ executablePath: '/usr/bin/chromium',
-    args: ['--disable-gpu', '--disable-quic'] });
+  return chromium.launch(CHROMIUM);
 }
 
 // Starts the server and the browser before the file's tests and stops them after;
