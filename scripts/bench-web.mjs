@@ -5,12 +5,16 @@
 // playing and an empty worklet, in alternating runs of the same session (an
 // OfflineAudioContext renders as fast as the CPU allows, so its render time is the work done;
 // each figure is the difference between a long and a short render, so the engine's start-up
-// and the wave loads cancel out).
+// and the wave loads cancel out). Then controllers: the worklet's CPU time under a flood of
+// 10,000 messages a second delivered between render quanta as the port delivers them, beside
+// none; how many frames after such a message its effect is heard; and a flood through the real
+// page (a stand-in Web MIDI input, the page's handler, the port) beside the same flood stopped
+// at the port and quiet, counted in the audio context's underruns (playbackStats).
 // Run after scripts/web-build.sh and `npm ci --offline` in tests/web:
 //   node scripts/bench-web.mjs [rounds]      (rounds: alternating runs of each case, 7)
 import { readdirSync, statSync } from 'node:fs';
 import { join } from 'node:path';
-import { serveWeb, launchChromium, WEB } from '../tests/web/harness.mjs';
+import { serveWeb, launchChromium, midiStandIn, WEB } from '../tests/web/harness.mjs';
 
 const rounds = Number(process.argv[2] ?? 7);
 const size = (dir) => readdirSync(dir).reduce((n, f) => {
@@ -66,6 +70,33 @@ const cpu = await page.evaluate(async (rounds) => {
     mixing.push({ op: 'file', name: enc(n), bytes: new Uint8Array(await (await fetch('demo/' + n)).arrayBuffer()) });
   }
   mixing.push({ op: 'startup' }, { op: 'play' }, { op: 'script', text: enc('0 move 175 175\n') });
+  // The engine's processor again as '<name>-driven', with controller messages handed to its
+  // port handler between quanta: perSecond a second of audio from frame from on, count at
+  // most, cycling through messages (packed as the page packs them).
+  const driven = URL.createObjectURL(new Blob([`const register = registerProcessor;
+    globalThis.registerProcessor = (name, Processor) => {
+      register(name, Processor);
+      register(name + '-driven', class extends Processor {
+        constructor(options) {
+          super(options);
+          Object.assign(this, options.processorOptions.midi, { frame: 0, owed: 0, sent: 0, event: { data: 0 } });
+        }
+        process(inputs, outputs) {
+          if (this.frame >= this.from) this.owed += (this.perSecond * 128) / sampleRate;
+          for (; this.owed >= 1 && this.sent < this.count; this.owed -= 1) {
+            this.event.data = this.messages[this.sent++ % this.messages.length];
+            this.port.onmessage(this.event);
+          }
+          this.frame += 128;
+          return super.process(inputs, outputs);
+        }
+      });
+    };`], { type: 'text/javascript' }));
+  const pack = (b0, b1, b2) => b0 | (b1 << 8) | (b2 << 16) | (3 << 24);
+  // Runs of five values on map X, map Y and the eight faders in turn, a mute pad every 50.
+  const flood = Array.from({ length: 1000 }, (_, i) => (i % 50 === 49
+    ? pack(0x90, 36 + ((i / 50) % 8), 100) : pack(0xb0, [28, 29, 20, 21, 22, 23, 24, 25, 26, 27][Math.floor(i / 5) % 10], (i * 7) % 128)));
+  const drivenBy = (midi) => ({ name: 'mixorama-driven', options: { module, rate, live: true, ops: mixing, midi } });
   const empty = URL.createObjectURL(new Blob([`registerProcessor('empty', class extends
     AudioWorkletProcessor { process() { return true; } });`], { type: 'text/javascript' }));
   const CASES = {
@@ -73,17 +104,38 @@ const cpu = await page.evaluate(async (rounds) => {
     idle: { name: 'mixorama', options: { module, rate, ops: [] } },
     program: { name: 'mixorama', options: { module, rate, live: false, ops: mixing } },
     live: { name: 'mixorama', options: { module, rate, live: true, ops: mixing } },
+    still: drivenBy({ from: 0, perSecond: 0, count: 0, messages: flood }),
+    flood: drivenBy({ from: 0, perSecond: 10000, count: Infinity, messages: flood }),
   };
-  const render = async ({ name, options }, seconds) => {
+  const start = async ({ name, options }, seconds) => {
     const ctx = new OfflineAudioContext(2, seconds * rate, rate);
+    if (name.endsWith('-driven')) await ctx.audioWorklet.addModule(driven);
     await ctx.audioWorklet.addModule(name === 'empty' ? empty : 'worklet.js');
     const node = new AudioWorkletNode(ctx, name, { numberOfInputs: 0, outputChannelCount: [2],
       processorOptions: options });
     node.connect(ctx.destination);
+    return ctx;
+  };
+  const render = async (c, seconds) => {
+    const ctx = await start(c, seconds);
     const t = performance.now();
     await ctx.startRendering();
     return performance.now() - t;
   };
+  // Frames from a message's arrival (between two quanta, as the port delivers it) to the
+  // first output frame it changes, the map entered at start: a fader taking slot 1 to its
+  // lowest level (the volume ramps from the level it had), and Sync (every loop from its first
+  // frame), each arriving at three frames.
+  const heardAfter = { fader: [], sync: [] };
+  const quiet = (await (await start(drivenBy({ from: 0, perSecond: 0, count: 0, messages: flood }), 2))
+    .startRendering()).getChannelData(0);
+  for (const [what, message] of [['fader', pack(0xb0, 20, 0)], ['sync', pack(0x90, 53, 100)]]) {
+    for (const from of [345 * 128, 352 * 128, 520 * 128]) {
+      const moved = (await (await start(drivenBy({ from, perSecond: rate, count: 1, messages: [message] }), 2))
+        .startRendering()).getChannelData(0);
+      heardAfter[what].push(moved.findIndex((v, i) => v !== quiet[i]) - from);
+    }
+  }
   const perSecond = Object.fromEntries(Object.keys(CASES).map((k) => [k, []]));
   for (let r = 0; r < rounds; r++) {
     for (const [k, c] of Object.entries(CASES)) {
@@ -92,8 +144,86 @@ const cpu = await page.evaluate(async (rounds) => {
       perSecond[k].push((long - short) / (longS - shortS));
     }
   }
-  return perSecond;
+  return { perSecond, heardAfter };
 }, rounds);
+
+// A flood through the real page in real time: a stand-in Web MIDI input sends 10,000 messages
+// a second (map X and Y, faders, pads, as above) through the page's handler to the worklet;
+// beside it the same flood stopped at the port (the page's own share), and quiet. Rounds of
+// the three, 5 seconds each, alternate; the audio context's underruns are summed per case.
+const context = await chromium.newContext();
+await context.addInitScript(midiStandIn, 'grant');
+await context.addInitScript(() => {
+  const Context = AudioContext;
+  window.AudioContext = class extends Context {
+    constructor(options) {
+      super(options);
+      window.lastContext = this;
+    }
+  };
+  const post = MessagePort.prototype.postMessage;
+  MessagePort.prototype.postMessage = function (message, transfer) {
+    if (!(window.stopAtPort && typeof message === 'number')) post.call(this, message, transfer);
+  };
+});
+const live = await context.newPage();
+await live.goto(web.url);
+await live.waitForFunction(() => document.querySelectorAll('.slot .label')[7]?.textContent !== '');
+await live.getByRole('button', { name: 'Press here to play' }).click();
+await live.getByRole('button', { name: 'MIDI' }).click();
+await live.evaluate(() => window.midiDevice.plug('Flood'));
+await live.getByRole('button', { name: 'Close' }).click();
+const underruns = await live.evaluate(async (rounds) => {
+  const send = (...bytes) => window.midiDevice.send('Flood', ...bytes);
+  send(0xb0, 28, 64); // into the map: the mix is live
+  const stats = () => window.lastContext.playbackStats.toJSON();
+  const wait = (ms) => new Promise((ok) => setTimeout(ok, ms));
+  const flood = (ms) => new Promise((done) => {
+    const t0 = performance.now();
+    let sent = 0;
+    const timer = setInterval(() => {
+      const due = Math.min(ms * 10, Math.floor((performance.now() - t0) * 10));
+      for (; sent < due; sent++) {
+        if (sent % 50 === 49) send(0x90, 36 + ((sent / 50) % 8), 100);
+        else send(0xb0, [28, 29, 20, 21, 22, 23, 24, 25, 26, 27][Math.floor(sent / 5) % 10], (sent * 7) % 128);
+      }
+      if (sent === ms * 10) {
+        clearInterval(timer);
+        done();
+      }
+    }, 2);
+  });
+  const sum = { quiet: [0, 0, 0], flood: [0, 0, 0], stopped: [0, 0, 0] }; // events, s, s
+  const run = async (what, body) => {
+    const a = stats();
+    await body();
+    await wait(1500); // the counters are brought up to date about once a second
+    const b = stats();
+    sum[what][0] += b.underrunEvents - a.underrunEvents;
+    sum[what][1] += b.underrunDuration - a.underrunDuration;
+    sum[what][2] += b.totalDuration - a.totalDuration;
+  };
+  for (let r = 0; r < rounds; r++) {
+    await run('quiet', () => wait(5000));
+    await run('flood', () => flood(5000));
+    window.stopAtPort = true;
+    await run('stopped', () => flood(5000));
+    window.stopAtPort = false;
+  }
+  // For scale, the same counters for a worklet that stalls 60 ms every 100 quanta.
+  const c = new AudioContext({ sampleRate: 11025 });
+  await c.audioWorklet.addModule(URL.createObjectURL(new Blob([`registerProcessor('stall', class
+    extends AudioWorkletProcessor { n = 0; process() { if (++this.n % 100 === 0) {
+    const t = Date.now(); while (Date.now() - t < 60); } return true; } });`], { type: 'text/javascript' })));
+  new AudioWorkletNode(c, 'stall').connect(c.destination);
+  const a = c.playbackStats.toJSON();
+  await wait(6500);
+  const b = c.playbackStats.toJSON();
+  sum.stall = [b.underrunEvents - a.underrunEvents, b.underrunDuration - a.underrunDuration,
+    b.totalDuration - a.totalDuration];
+  return sum;
+}, Math.max(2, Math.ceil(rounds / 2)));
+await context.close();
 
 const ms = (v) => `${v.toFixed(2)} ms`;
 console.log(`page: ${size(WEB)} bytes in build/web`);
@@ -103,12 +233,21 @@ for (const [rate, l] of Object.entries(latency)) {
     `timing (the context's own: base ${ms(l.context.base)}, output ${ms(l.context.output)})`);
 }
 console.log(`worklet CPU time per second of audio at 44100 Hz, medians of ${rounds} alternating runs:`);
-const m = Object.fromEntries(Object.entries(cpu).map(([k, v]) => [k, median(v)]));
+const m = Object.fromEntries(Object.entries(cpu.perSecond).map(([k, v]) => [k, median(v)]));
 for (const [k, what] of [['live', 'eight loops mixing, live timing'],
+  ['still', 'the same, messages handed over between quanta: none'],
+  ['flood', 'the same, 10,000 controller messages a second'],
   ['program', "eight loops mixing, the program's timing"], ['idle', 'the worklet not playing'],
   ['empty', 'an empty worklet']]) {
-  console.log(`  ${what}: ${ms(m[k])} (runs ${cpu[k].map((v) => v.toFixed(2)).join(' ')}), ` +
+  console.log(`  ${what}: ${ms(m[k])} (runs ${cpu.perSecond[k].map((v) => v.toFixed(2)).join(' ')}), ` +
     `${ms(m[k] - m.empty)} over the empty one`);
 }
+console.log('first output frame changed by a message, in frames after it arrives (live timing, ' +
+  `44100 Hz, three arrivals): a fader ${cpu.heardAfter.fader.join(', ')}; Sync ${cpu.heardAfter.sync.join(', ')}`);
+const u = ([events, seconds, total]) =>
+  `${events} underruns (${(seconds * 1000).toFixed(1)} ms) in ${total.toFixed(1)} s`;
+console.log('real time, the page at 11025 Hz, live, eight loops, 10,000 messages a second: ' +
+  `through to the worklet ${u(underruns.flood)}; stopped at the port ${u(underruns.stopped)}; ` +
+  `quiet ${u(underruns.quiet)}; for scale, a worklet stalling 60 ms every 100 quanta ${u(underruns.stall)}`);
 await chromium.close();
 web.server.close();

@@ -246,6 +246,24 @@ bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string&
   return true;
 }
 
+std::string ActionText(const ControlAction& action) {
+  for (const ActionWord& a : kActionWords) {
+    if (a.kind != action.kind) continue;
+    return HasSlot(a.kind) ? a.words + (" " + std::to_string(action.slot + 1)) : a.words;
+  }
+  return "";
+}
+
+std::vector<ControlAction> EveryAction() {
+  std::vector<ControlAction> actions;
+  for (const ActionWord& a : kActionWords) {
+    for (int s = 0; s < (HasSlot(a.kind) ? kChannelCount : 1); ++s) {
+      actions.push_back(ControlAction{a.kind, static_cast<int8_t>(HasSlot(a.kind) ? s : -1)});
+    }
+  }
+  return actions;
+}
+
 std::string WriteMidiMap(const MidiMapping& mapping) {
   std::string text;
   const auto line = [&text](const std::string& s) { text += s + "\r\n"; };
@@ -258,11 +276,7 @@ std::string WriteMidiMap(const MidiMapping& mapping) {
     std::string s = c.channel == kAnyChannel ? "any" : std::to_string(c.channel);
     s += std::string(" ") + kKindWords[static_cast<int>(c.kind)];
     if (c.kind != MidiKind::kBend) s += " " + std::to_string(c.number);
-    for (const ActionWord& a : kActionWords) {
-      if (a.kind == b.action.kind) s += std::string(" = ") + a.words;
-    }
-    if (HasSlot(b.action.kind)) s += " " + std::to_string(b.action.slot + 1);
-    line(s);
+    line(s + " = " + ActionText(b.action));
   }
   line("end");
   return text;

@@ -52,10 +52,15 @@ async function startEngine(rate, ops = []) {
   ctx = new AudioContext({ sampleRate: rate, latencyHint: 'interactive' });
   await ctx.audioWorklet.addModule('worklet.js');
   const fileOps = [...files].map(([name, bytes]) => ({ op: 'file', name: latin1(name), bytes }));
+  // The controllers' mapping: the page's one, else the one kept from an earlier visit (a
+  // faulty one shows its message and leaves the default), else the default.
+  const map = midiMap?.text ?? keptMidiMap();
+  const mapOp = { op: 'midi-map', text: map === null ? undefined : latin1(map) };
+  learning = null;
   node = new AudioWorkletNode(ctx, 'mixorama', {
     numberOfInputs: 0,
     outputChannelCount: [2],
-    processorOptions: { module: engineModule, rate, live, ops: [...fileOps, ...ops] },
+    processorOptions: { module: engineModule, rate, live, ops: [...fileOps, mapOp, ...ops] },
   });
   const port = node.port;
   port.onmessage = (e) => fromEngine(e.data, port);
@@ -80,6 +85,13 @@ async function fromEngine(msg, port) {
     const wasPlaying = state?.playing === 1;
     await switchEngine(msg.rate, [{ op: 'setup', text: pendingSetup }]);
     if (wasPlaying) play();
+  } else if (msg.type === 'midi-map') {
+    midiMap = { text: ascii.decode(msg.text), actions: JSON.parse(ascii.decode(msg.actions)) };
+    if (msg.changed) keepMidiMap(midiMap.text);
+    if (msg.learned) learning = null;
+    showMidi();
+  } else if (msg.type === 'play') {
+    play(); // a controller's play button
   }
 }
 
@@ -92,6 +104,13 @@ async function showState(s) {
     $('live').textContent = texts.live;
     $('live').title = texts.liveHint;
     $('latency').title = texts.latencyHint;
+    $('midi').textContent = texts.midi;
+    $('midi').title = texts.midiHint;
+    for (const [cls, key] of [['caption', 'midi'], ['learn-go', 'midiLearn'],
+      ['load', 'midiLoad'], ['save', 'midiDownload'], ['close', 'midiClose']]) {
+      $('midi-box').querySelector('.' + cls).textContent = texts[key];
+    }
+    showMidi();
     placeMapNumbers();
   }
   $('live').setAttribute('aria-pressed', String(s.live === 1));
@@ -499,6 +518,126 @@ function toggleRecord() {
   }
   return new Promise((ended) => (recordings.at(-1).ended = ended));
 }
+
+// ---- Controllers: Web MIDI ----------------------------------------------------------------
+// Access is asked for (without SysEx) when MIDI is pressed; every input connected then or
+// later sends its messages to the engine, which maps them and applies them as page input,
+// before its next tick. The mapping is the engine's; the page shows it, keeps its file in the
+// browser between visits, and downloads and loads it.
+const MIDI_MAP_KEY = 'mixorama.midiMap';
+const MIDI_KINDS = ['cc', 'note', 'bend']; // as mx_midi_unbind numbers them
+let midiAccess = null;
+let midiStatus = null; // null before asking, 'unavailable', 'refused' or 'granted'
+let midiMap = null; // { text: the MIDI map file, actions: [[kind, slot, text], ...] }
+let learning = null; // the action being learned: [kind, slot, text]
+
+function keptMidiMap() {
+  try {
+    return localStorage.getItem(MIDI_MAP_KEY);
+  } catch {
+    return null; // storage refused: the mapping lasts as long as the page
+  }
+}
+function keepMidiMap(text) {
+  try {
+    localStorage.setItem(MIDI_MAP_KEY, text);
+  } catch {}
+}
+
+// A message from an input: its bytes packed in one number, so the port carries no array. The
+// engine uses none longer than 3 bytes (SysEx is not asked for).
+function fromController({ data }) {
+  if (data.length <= 3) send(data[0] | (data[1] << 8) | (data[2] << 16) | (data.length << 24));
+}
+
+async function askMidi() {
+  if (!navigator.requestMIDIAccess) {
+    midiStatus = 'unavailable';
+    return;
+  }
+  try {
+    midiAccess = await navigator.requestMIDIAccess({ sysex: false });
+    midiStatus = 'granted';
+    // A device plugged in (or again) may come as a new input: every input is listened to.
+    const listen = () => {
+      for (const input of midiAccess.inputs.values()) input.onmidimessage = fromController;
+      showMidi();
+    };
+    midiAccess.onstatechange = listen;
+    listen();
+  } catch {
+    midiStatus = 'refused';
+  }
+}
+
+function showMidi() {
+  if (!texts) return; // shown with the first state
+  const box = $('midi-box');
+  const inputs = [...(midiAccess?.inputs.values() ?? [])].filter((i) => i.state === 'connected');
+  box.querySelector('.status').textContent = midiStatus === null ? '' : {
+    unavailable: texts.midiUnavailable, refused: texts.midiRefused }[midiStatus] ??
+    (inputs.length > 0 ? texts.midiInputs : texts.midiNoInput);
+  box.querySelector('.inputs').replaceChildren(...inputs.map((i) => {
+    const li = document.createElement('li');
+    li.textContent = i.name;
+    return li;
+  }));
+  const pick = box.querySelector('select');
+  if (pick.options.length === 0 && midiMap) pick.append(...midiMap.actions.map((a) => new Option(a[2])));
+  const learn = box.querySelector('.learn-go');
+  learn.disabled = midiStatus !== 'granted';
+  learn.setAttribute('aria-pressed', String(learning !== null));
+  box.querySelector('.learning').textContent = learning ? texts.midiLearning.replace('%s', learning[2]) : '';
+  // One row a binding of the file: "CHANNEL KIND [NUMBER] = ACTION"; those new since the
+  // last time shown (a control learned) marked and scrolled into sight.
+  const lines = midiMap?.text.split('\r\n').filter((l) => !l.startsWith('#') && l.includes(' = '));
+  const table = box.querySelector('.bindings');
+  const before = new Set([...table.rows].map((r) => r.dataset.line));
+  table.replaceChildren(...(lines ?? []).map((line) => {
+    const [control, action] = line.split(' = ');
+    const row = document.createElement('tr');
+    row.dataset.line = line;
+    row.classList.toggle('new', before.size > 0 && !before.has(line));
+    row.append(...[control, action].map((t) => Object.assign(document.createElement('td'), { textContent: t })));
+    const remove = Object.assign(document.createElement('button'), { textContent: texts.midiRemove });
+    const [channel, kind, number = 0] = control.split(' ');
+    remove.onclick = () => send({ op: 'midi-unbind', channel: channel === 'any' ? 0 : Number(channel),
+      kind: MIDI_KINDS.indexOf(kind), number: Number(number) });
+    row.insertCell().append(remove);
+    return row;
+  }));
+  table.querySelector('.new')?.scrollIntoView({ block: 'nearest' });
+}
+
+function learnAction(action) {
+  learning = action;
+  send({ op: 'midi-learn', kind: action?.[0] ?? 0, slot: action?.[1] ?? 0 });
+  showMidi();
+}
+
+$('midi').onclick = async () => {
+  if (!texts) return;
+  // A click lets the audio context run where the browser held it until one: the worklet, which
+  // sends back the squares and a controller's play press, runs with it.
+  ctx?.resume();
+  $('midi-box').showModal();
+  showMidi();
+  if (midiStatus !== 'granted' && midiStatus !== 'unavailable') await askMidi();
+  showMidi();
+};
+$('midi-box').querySelector('.learn-go').onclick = () =>
+  learnAction(learning ? null : midiMap.actions[$('midi-box').querySelector('select').selectedIndex]);
+$('midi-box').addEventListener('close', () => learning && learnAction(null));
+$('midi-box').querySelector('.close').onclick = () => $('midi-box').close();
+$('midi-box').querySelector('.save').onclick = () =>
+  midiMap && download([midiMap.text], 'MIXORAMA.MAP', 'text/plain');
+$('midi-box').querySelector('.load').onclick = () => {
+  const input = $('midi-file');
+  input.value = '';
+  input.onchange = async () => input.files[0] &&
+    send({ op: 'midi-map', text: new Uint8Array(await input.files[0].arrayBuffer()) });
+  input.click();
+};
 
 $('play').onclick = play;
 $('sync').onclick = () => sendEvent('sync');

@@ -360,6 +360,18 @@ MX_EXPORT(mx_state) int32_t mx_state() {
       {"liveHint", kLiveHint},
       {"latency", kLatencyCaption},
       {"latencyHint", kLatencyHint},
+      {"midi", kMidiCaption},
+      {"midiHint", kMidiHint},
+      {"midiUnavailable", kMidiUnavailable},
+      {"midiRefused", kMidiRefused},
+      {"midiNoInput", kMidiNoInput},
+      {"midiInputs", kMidiInputs},
+      {"midiLearn", kMidiLearn},
+      {"midiLearning", kMidiLearning},
+      {"midiRemove", kMidiRemove},
+      {"midiDownload", kMidiDownload},
+      {"midiLoad", kMidiLoad},
+      {"midiClose", kMidiClose},
   };
   out += ",\"texts\":{";
   for (const auto& [key, text] : texts) {
@@ -409,6 +421,21 @@ MX_EXPORT(mx_midi_learn) void mx_midi_learn(int32_t kind, int32_t slot) {
 MX_EXPORT(mx_midi_unbind) void mx_midi_unbind(int32_t channel, int32_t kind, int32_t number) {
   if (channel < 0 || channel > 16 || kind < 0 || kind > 2 || number < 0 || number > 127) return;
   g_ui.controller.Unbind(MidiControl{channel, static_cast<MidiKind>(kind), kind == 2 ? 0 : number});
+}
+
+// Every action a control can be learned for, as JSON into the result buffer: [[kind, slot,
+// text], ...] with kind and slot as mx_midi_learn takes them and the action's text as the MIDI
+// map file writes it ("level 1", "map x").
+MX_EXPORT(mx_midi_actions) void mx_midi_actions() {
+  g_result = "[";
+  for (const ControlAction& a : EveryAction()) {
+    if (g_result.size() > 1) g_result += ',';
+    g_result +=
+        "[" + std::to_string(static_cast<int>(a.kind)) + "," + std::to_string(a.slot + 1) + ",";
+    AppendJsonString(g_result, ActionText(a));
+    g_result += ']';
+  }
+  g_result += ']';
 }
 
 // The mapping as a MIDI map file, into the result buffer.
