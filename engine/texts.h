@@ -90,6 +90,9 @@ const char* FileLineErrorText(TextFile file);
 // text with its "%s" (if any) replaced by word.
 std::string TextWith(const char* text, const std::string& word);
 
+// The name of a setup file where the program names one itself: the browser page's download.
+inline constexpr char kSetupFileName[] = "MIXORAMA.ST";
+
 // The MIDI map the Windows program reads at start from its own folder.
 inline constexpr char kMidiMapFileName[] = "MIXORAMA.MAP";
 

@@ -2,10 +2,7 @@
 // engine runs in the audio worklet (worklet.js); the page sends it the input as events and
 // draws the state it sends back: labels, square colours, messages.
 
-// Where each slot's number stands beside the map, in map pixels: the slot points, pushed off
-// the border.
-const MAP_NUMBERS = [[81, -18], [-16, 79], [-16, 254], [81, 352], [256, 352], [354, 254],
-  [354, 79], [256, -18]];
+import { engineResult, instantiateEngine } from './engine.js';
 
 const $ = (id) => document.getElementById(id);
 const canvas = $('canvas');
@@ -19,6 +16,9 @@ const latin1 = (s) => Uint8Array.from(s, (c) => (c.charCodeAt(0) < 256 ? c.charC
 const ascii = new TextDecoder(); // the state's JSON escapes every byte beyond ASCII
 
 let engineModule;
+// What the engine says the page is laid out by (mx_facts): the output rates, the slot count,
+// the map's size and the slot points, the names of the files the page writes.
+let facts;
 let ctx = null;
 let node = null;
 // The engine's state as last sent: labels, squares, the map's size, rate, timing, texts...
@@ -71,7 +71,7 @@ async function fromEngine(msg, port) {
   if (msg.type === 'state') {
     showState(JSON.parse(ascii.decode(msg.json)));
   } else if (msg.type === 'saved') {
-    download([msg.bytes], 'MIXORAMA.ST', 'text/plain');
+    download([msg.bytes], facts.setupFile, 'text/plain');
   } else if (msg.type === 'recorded') {
     // A block of the recording: kept here, its buffer handed back for the next block.
     recordings[0]?.parts.push(new Blob([new Uint8Array(msg.buffer, 0, msg.frames * 4)]));
@@ -149,7 +149,7 @@ async function giveDemoSet(names) {
 function paintMap() {
   if (mapPicture.complete) g.drawImage(mapPicture, 0, 0, canvas.width, canvas.height);
   if (!state) return;
-  const px = (v) => Math.round((v * canvas.width) / state.mapSize);
+  const px = (v) => Math.round((v * canvas.width) / facts.mapSize);
   state.squares.forEach((c, s) => {
     const [left, top, right, bottom] = state.rects[s];
     g.fillStyle = `rgb(${c & 255},${(c >> 8) & 255},${(c >> 16) & 255})`;
@@ -169,10 +169,15 @@ new ResizeObserver(([entry]) => {
   paintMap();
 }).observe(canvas, { box: 'device-pixel-content-box' });
 
+// Each slot's number beside the map: its point pushed off the border, in map pixels.
 function placeMapNumbers() {
+  const size = facts.mapSize;
   document.querySelectorAll('.mapnum').forEach((n, s) => {
-    n.style.left = `${(100 * MAP_NUMBERS[s][0]) / state.mapSize}%`;
-    n.style.top = `${(100 * MAP_NUMBERS[s][1]) / state.mapSize}%`;
+    const [x, y] = facts.points[s];
+    const [left, top] = y === 0 ? [x - 6, -18] : y === size ? [x - 6, size + 2]
+      : x === 0 ? [-16, y - 8] : [size + 4, y - 8];
+    n.style.left = `${(100 * left) / size}%`;
+    n.style.top = `${(100 * top) / size}%`;
   });
 }
 
@@ -224,9 +229,23 @@ async function loadWave(slot, file) {
   sendEvent(`load ${slot + 1} ${file.name}`);
 }
 
-function buildSlots() {
+// The parts of the page the engine's facts give: the Frequency items, the slot rows, the
+// numbers beside the map and the map's size.
+function buildPage() {
+  $('rates').replaceChildren(...facts.rates.map((rate) => {
+    const item = document.createElement('li');
+    const button = document.createElement('button');
+    button.dataset.cmd = 'rate';
+    button.dataset.rate = rate;
+    const key = document.createElement('u');
+    key.textContent = String(rate)[0];
+    button.append(key, String(rate).slice(1));
+    item.append(button);
+    return item;
+  }));
+  document.documentElement.style.setProperty('--map-size', `${facts.mapSize}px`);
   const rows = $('slots');
-  for (let s = 0; s < 8; s++) {
+  for (let s = 0; s < facts.slots; s++) {
     const row = $('slot-row').content.firstElementChild.cloneNode(true);
     row.style.setProperty('--row', s);
     row.querySelector('.number').textContent = `${s + 1} :`;
@@ -251,7 +270,7 @@ function buildSlots() {
     };
     rows.append(row);
   }
-  for (let s = 0; s < 8; s++) {
+  for (let s = 0; s < facts.slots; s++) {
     const n = document.createElement('span');
     n.className = 'mapnum';
     n.textContent = `${s + 1}`;
@@ -287,13 +306,13 @@ const inputBlocked = () => !state || $('box').open; // a modal box holds the inp
 
 function mapPosition(e) {
   const r = canvas.getBoundingClientRect();
-  const k = state.mapSize / r.width;
+  const k = facts.mapSize / r.width;
   return [Math.floor((e.clientX - r.left) * k), Math.floor((e.clientY - r.top) * k)];
 }
 
 // The mouse moving to at (map pixels): inside the map, and for the first move out of it.
 function moveTo([x, y]) {
-  const inside = x >= 0 && y >= 0 && x <= state.mapSize && y <= state.mapSize;
+  const inside = x >= 0 && y >= 0 && x <= facts.mapSize && y <= facts.mapSize;
   if (inside || cursorInside) sendEvent(`move ${x} ${y}`);
   cursorInside = inside;
 }
@@ -410,8 +429,8 @@ function releasePointers() {
 canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 
 function slotKey(e) {
-  const m = /^(?:Digit|Numpad)([1-8])$/.exec(e.code);
-  return m ? Number(m[1]) : 0;
+  const m = /^(?:Digit|Numpad)([1-9])$/.exec(e.code);
+  return m && Number(m[1]) <= facts.slots ? Number(m[1]) : 0;
 }
 document.addEventListener('keydown', (e) => slotKey(e) && heldKeys.add(slotKey(e)));
 document.addEventListener('keyup', (e) => heldKeys.delete(slotKey(e)));
@@ -467,8 +486,9 @@ const COMMANDS = {
     await switchEngine(rate, []);
   },
 };
-document.querySelectorAll('[data-cmd]').forEach((el) => {
-  el.onclick = () => COMMANDS[el.dataset.cmd](el);
+document.addEventListener('click', (e) => {
+  const el = e.target.closest('[data-cmd]');
+  if (el) COMMANDS[el.dataset.cmd](el);
 });
 
 // A setup file with its waves (several files, or a folder's files): the waves are given by
@@ -630,7 +650,7 @@ $('midi-box').querySelector('.learn-go').onclick = () =>
 $('midi-box').addEventListener('close', () => learning && learnAction(null));
 $('midi-box').querySelector('.close').onclick = () => $('midi-box').close();
 $('midi-box').querySelector('.save').onclick = () =>
-  midiMap && download([midiMap.text], 'MIXORAMA.MAP', 'text/plain');
+  midiMap && download([midiMap.text], facts.midiMapFile, 'text/plain');
 $('midi-box').querySelector('.load').onclick = () => {
   const input = $('midi-file');
   input.value = '';
@@ -649,6 +669,9 @@ $('live').onclick = () => {
 
 // The service worker keeps the page for use without a network (sw.js).
 navigator.serviceWorker?.register('sw.js').catch((e) => console.warn('no offline use:', e));
-buildSlots();
 engineModule = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
-await startEngine(11025);
+const factsEngine = instantiateEngine(engineModule);
+factsEngine.mx_facts();
+facts = JSON.parse(new TextDecoder().decode(engineResult(factsEngine)));
+buildPage();
+await startEngine(facts.rates[0]);

@@ -33,7 +33,6 @@ namespace mixorama {
 namespace {
 
 // The setup file's name on the page: waves saved in it are plain names, loaded by name.
-constexpr char kSetupName[] = "MIXORAMA.ST";
 constexpr uint32_t kMaxQuantum = 4096;  // frames per mx_render call
 
 // The panel as the page shows it: labels, square colours and the message queue, which the
@@ -269,7 +268,7 @@ MX_EXPORT(mx_output) const int16_t* mx_output() {
 
 // The setup text of the session, as "Save a file" writes it, into the result buffer.
 MX_EXPORT(mx_save_setup) void mx_save_setup() {
-  g_result = WriteSetup(CaptureSetup(g_session->mixer(), ""), kSetupName);
+  g_result = WriteSetup(CaptureSetup(g_session->mixer(), ""), kSetupFileName);
 }
 
 // "Load a file" with the setup text in the text buffer and its waves given by mx_put_file.
@@ -280,7 +279,7 @@ MX_EXPORT(mx_load_setup) int32_t mx_load_setup() {
   SavedSetup setup;
   std::string message;
   const std::string text = Text();
-  if (!ParseSetup(text.data(), text.size(), kSetupName, setup, message)) {
+  if (!ParseSetup(text.data(), text.size(), kSetupFileName, setup, message)) {
     InfoBox(g_session->mixer(), message.c_str());
     return 0;
   }
@@ -305,9 +304,28 @@ MX_EXPORT(mx_messages_waiting) uint32_t mx_messages_waiting() {
   return static_cast<uint32_t>(g_ui.messages.size());
 }
 
+// The facts the page lays itself out by, as JSON in the result buffer: the output rates (the
+// first is the one a session starts at), the slot count, the map's size and the slots' points
+// on it, the name the page gives a setup file and a MIDI map.
+MX_EXPORT(mx_facts) void mx_facts() {
+  std::string out = "{\"rates\":[";
+  for (int32_t r : kOutputRates) out += (r == kOutputRates[0] ? "" : ",") + std::to_string(r);
+  out += "],\"slots\":" + std::to_string(kChannelCount);
+  out += ",\"mapSize\":" + std::to_string(kMapSize) + ",\"points\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    const MapPoint p = SlotPoint(s);
+    out += (s > 0 ? ",[" : "[") + std::to_string(p.x) + "," + std::to_string(p.y) + "]";
+  }
+  out += "],\"setupFile\":";
+  AppendJsonString(out, kSetupFileName);
+  out += ",\"midiMapFile\":";
+  AppendJsonString(out, kMidiMapFileName);
+  g_result = out + "}";
+}
+
 // When the panel changed since the last call: its state as JSON in the result buffer
 // (labels, squares as 0x00BBGGRR, the squares as [left, top, right, bottom] in map pixels,
-// the map's size, the start-up set's names, messages not yet shown, playing, rate, live (the
+// the start-up set's names, messages not yet shown, playing, rate, live (the
 // timing: 1 live, 0 the program's), ringFrames (the output ring, the engine's own latency),
 // title, the panel's texts), and 1.
 MX_EXPORT(mx_state) int32_t mx_state() {
@@ -330,8 +348,7 @@ MX_EXPORT(mx_state) int32_t mx_state() {
     out += (s > 0 ? ",[" : "[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom) + "]";
   }
-  out += "],\"mapSize\":" + std::to_string(kMapSize);
-  out += ",\"startup\":[";
+  out += "],\"startup\":[";
   for (int s = 0; s < kChannelCount; ++s) {
     if (s > 0) out += ',';
     AppendJsonString(out, kStartupSet[s]);

@@ -34,6 +34,8 @@
 // and at most STATES_PER_SECOND times a second (messages for the person at once), and a
 // recording travels in blocks whose buffers the page hands back. A controller message, as
 // many as a flood brings, costs one call into the engine, which queues it in its bounded queue.
+import { engineResult, instantiateEngine } from './engine.js';
+
 const QUANTUM_MAX = 4096; // frames per mx_render call
 const STATES_PER_SECOND = 30;
 const RECORD_BLOCK_FRAMES = 8192; // 32 KiB: about 5 blocks a second at 44100 Hz
@@ -44,20 +46,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
     const { module, rate, live, ops } = options.processorOptions;
-    const instance = new WebAssembly.Instance(module, {
-      env: { emscripten_notify_memory_growth() {} },
-      wasi_snapshot_preview1: {
-        proc_exit(code) {
-          throw new Error(`engine exit ${code}`);
-        },
-        // No file descriptors exist: the engine's files are in memory.
-        fd_close: () => 8,
-        fd_write: () => 8,
-        fd_seek: () => 8,
-      },
-    });
-    this.x = instance.exports;
-    this.x._initialize();
+    this.x = instantiateEngine(module);
     this.x.mx_init(rate, live ? 1 : 0);
     this.stateGapFrames = Math.ceil(rate / STATES_PER_SECOND);
     this.framesSinceState = 0;
@@ -81,7 +70,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
   }
 
   result() {
-    return this.bytes(this.x.mx_result(), this.x.mx_result_size()).slice();
+    return engineResult(this.x);
   }
 
   apply(msg) {
