@@ -41,18 +41,6 @@ bool HasDotSegment(const std::string& path) {
   return false;
 }
 
-// A decimal number of 1 to 6 digits and nothing else (no sign, no blank inside).
-bool ParseSmallNumber(const std::string& text, int32_t& value) {
-  if (text.empty() || text.size() > 6) return false;
-  int32_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  value = v;
-  return true;
-}
-
 // The keys of one slot, in the order the writer puts them.
 enum SlotKey { kPath, kLevel, kLocked, kMuted, kSlotKeyCount };
 constexpr const char* kSlotKeyNames[kSlotKeyCount] = {"path", "level", "locked", "muted"};
@@ -125,8 +113,8 @@ class SetupReader {
   bool Rate(const std::string& value, LineFault& fault) {
     if (seenRate_) return Fail(fault, FileFault::kSetupGivenTwice, Quoted("rate"));
     seenRate_ = true;
-    int32_t rate = 0;
-    if (!ParseSmallNumber(value, rate) || !IsOutputRate(rate)) {
+    int rate = 0;
+    if (!ParseDigits(value, rate) || !IsOutputRate(rate)) {
       return Fail(fault, FileFault::kSetupBadRate);
     }
     parsed.outputRate = rate;
@@ -134,7 +122,7 @@ class SetupReader {
   }
 
   bool SlotValue(SetupSlot& target, int slotKey, const std::string& value, LineFault& fault) {
-    int32_t number = 0;
+    int number = 0;
     switch (slotKey) {
       case kPath:
         target.path = PathFromSetup(value, setupPath_);
@@ -143,7 +131,7 @@ class SetupReader {
         }
         return true;
       case kLevel:
-        if (!ParseSmallNumber(value, number) || number < 1 || number > kUnityVolume) {
+        if (!ParseDigits(value, number) || number < 1 || number > kUnityVolume) {
           return Fail(fault, FileFault::kSetupBadLevel);
         }
         target.level = number;

@@ -9,17 +9,7 @@
 #include <vector>
 
 #include "tools/demo_set/demo_synth.h"
-
-namespace {
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && wrote;
-}
-
-}  // namespace
+#include "tools/write_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -29,12 +19,12 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   for (const demo::DemoFile& file : demo::DemoFiles()) {
     const std::string path = dir + "/" + mixorama::kStartupSet[file.slot];
-    if (!WriteFile(path, demo::MakeDemoWave(file))) {
+    if (!tools::WriteFile(path.c_str(), demo::MakeDemoWave(file))) {
       std::fprintf(stderr, "make_demo_set: cannot write %s\n", path.c_str());
       return 1;
     }
   }
-  if (!WriteFile(argv[2], {})) {
+  if (!tools::WriteFile(argv[2], {})) {
     std::fprintf(stderr, "make_demo_set: cannot write %s\n", argv[2]);
     return 1;
   }
