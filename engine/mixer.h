@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "engine/output_rates.h"
 #include "engine/output_timing.h"
 #include "engine/platform.h"
 #include "engine/version.h"
@@ -39,10 +40,11 @@ inline constexpr int kChannelCount = 8;
 inline constexpr int32_t kUnityVolume = 350;
 inline constexpr int kPathBytes = 260;  // paths hold at most 259 characters
 inline constexpr int32_t kFrameBytes = 4;
-inline constexpr int32_t kInitialOutputRate = 11025;
+inline constexpr int32_t kInitialOutputRate = MIXORAMA_OUTPUT_RATE_1;
 
 // The output rates the program offers, in frames a second, lowest first.
-inline constexpr int32_t kOutputRates[3] = {11025, 22050, 44100};
+inline constexpr int32_t kOutputRates[3] = {MIXORAMA_OUTPUT_RATE_1, MIXORAMA_OUTPUT_RATE_2,
+                                            MIXORAMA_OUTPUT_RATE_3};
 
 // True for one of kOutputRates. Takes 64 bits so that no caller narrows a parsed number first.
 constexpr bool IsOutputRate(int64_t rate) {

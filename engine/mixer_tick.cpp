@@ -6,7 +6,7 @@
 
 #include "engine/byte_reader.h"
 #include "engine/mix_terms.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/texts.h"
 
 namespace mixorama {

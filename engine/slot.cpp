@@ -83,4 +83,12 @@ void LoadWaveIntoSlot(Mixer& m, const char* path, int slot) {
   }
 }
 
+SlotFrameView SlotFrames(const Mixer& m, int slot) {
+  SlotFrameView view;
+  if (m.active[slot] == 0) return view;
+  view.data = m.sampleData[slot];
+  view.lengthBytes = m.lengthBytes[slot];
+  return view;
+}
+
 }  // namespace mixorama

@@ -32,6 +32,14 @@ void EmptySlot(Mixer& m, int slot);
 // characters as the slot's label ("C:\SOUNDS\KICK.WAV" -> "KICK.").
 void ShowSlotLabel(Mixer& m, int slot);
 
+// A slot's converted frames (high byte first) and their length in bytes; null and 0 while the
+// slot holds no wave. Valid until the slot is next loaded or emptied. GUI thread.
+struct SlotFrameView {
+  const uint8_t* data = nullptr;
+  int32_t lengthBytes = 0;
+};
+SlotFrameView SlotFrames(const Mixer& m, int slot);
+
 // Loads the wave at path into slot (0..7). On success the slot name becomes the path, the
 // label is shown, locked and muted are cleared, the slot follows the cursor and its square is
 // redrawn; on failure (already reported) the slot is emptied with EmptySlot. path may be the

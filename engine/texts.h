@@ -90,6 +90,9 @@ const char* FileLineErrorText(TextFile file);
 // text with its "%s" (if any) replaced by word.
 std::string TextWith(const char* text, const std::string& word);
 
+// The name of a setup file where the program names one itself: the browser page's download.
+inline constexpr char kSetupFileName[] = "MIXORAMA.ST";
+
 // The MIDI map the Windows program reads at start from its own folder.
 inline constexpr char kMidiMapFileName[] = "MIXORAMA.MAP";
 
@@ -131,6 +134,27 @@ inline constexpr char kLiveHint[] =
 inline constexpr char kLatencyCaption[] = "Latency %d ms";
 inline constexpr char kLatencyHint[] =
     "From a move to its sound: the engine's output ring and the browser's audio output";
+
+// The page's MIDI control (Web MIDI) and its box: the caption and hint; what the box says when
+// the browser has no Web MIDI, when access was refused, when no input is connected, or above
+// the inputs; learn ("%s" standing for the action, as the MIDI map file writes it), remove, and
+// the MIDI map file's download and load.
+inline constexpr char kMidiCaption[] = "MIDI";
+inline constexpr char kMidiHint[] = "Play with a MIDI controller: its inputs, learn, the mapping";
+inline constexpr char kMidiUnavailable[] =
+    "This browser has no Web MIDI. Everything else works: play with the mouse, the keys or "
+    "touch.";
+inline constexpr char kMidiRefused[] =
+    "MIDI access was refused. Allow MIDI for this page in the browser's site settings, then "
+    "press MIDI again.";
+inline constexpr char kMidiNoInput[] = "No MIDI input is connected: plug a controller in.";
+inline constexpr char kMidiInputs[] = "MIDI inputs:";
+inline constexpr char kMidiLearn[] = "Learn";
+inline constexpr char kMidiLearning[] = "Move a control to bind it to %s";
+inline constexpr char kMidiRemove[] = "Remove";
+inline constexpr char kMidiDownload[] = "Download the map";
+inline constexpr char kMidiLoad[] = "Load a map";
+inline constexpr char kMidiClose[] = "Close";
 
 // The label text for a slot name that is already upper case: the file part without its last
 // three characters ("BD7525.WAV" -> "BD7525."); empty below 4 characters.

@@ -47,14 +47,21 @@ void VirtualDevice::Close() {
   writing_ = false;
 }
 
-void VirtualDevice::AdvanceTo(uint64_t totalFrames) {
+void VirtualDevice::AdvanceTo(uint64_t totalFrames, const PlayedFrames& played) {
   if (!open_ || !writing_ || totalFrames <= framesPlayed_) return;
   // The device stops once every loop is played: after the frames that start within them.
   const uint64_t loopBytes = static_cast<uint64_t>(buffer_.lengthBytes) * buffer_.loops;
   const uint32_t frameBytes = format_.blockAlign;
   const uint64_t lastFrames = (loopBytes + frameBytes - 1) / frameBytes;
   const uint64_t end = totalFrames < lastFrames ? totalFrames : lastFrames;
-  if (end > framesPlayed_) framesPlayed_ = end;
+  while (framesPlayed_ < end) {
+    // Up to the ring's end at most, in whole frames (a ring is whole frames of either format).
+    const uint64_t at = framesPlayed_ * frameBytes % buffer_.lengthBytes;
+    uint64_t run = (buffer_.lengthBytes - at) / frameBytes;
+    if (run > end - framesPlayed_) run = end - framesPlayed_;
+    if (played) played(buffer_.data + at, static_cast<size_t>(run * frameBytes));
+    framesPlayed_ += run;
+  }
 }
 
 TimerId ManualTimer::Start(uint32_t periodMs, bool oneShot, TimerCallbackFn callback,

@@ -3,7 +3,9 @@
 // refill arithmetic without a sound card.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "engine/platform.h"
 
@@ -21,11 +23,14 @@ class VirtualDevice : public OutputDevice {
   VirtualDevice() = default;
   explicit VirtualDevice(const Options& options) : options_(options) {}
 
+  // Receives frames as they are played, in device format: bytes, count of bytes.
+  using PlayedFrames = std::function<void(const uint8_t* bytes, size_t count)>;
+
   // Plays the ring up to totalFrames frames since the open (no-op when not playing or when
-  // already there): frame n is byte (n * blockAlign) mod ring length, as the ring holds it
-  // when played, which the caller reads from the ring itself (MixSession). Not to be called
-  // while a tick runs on another thread.
-  void AdvanceTo(uint64_t totalFrames);
+  // already there) and sends what it played to played, if given: frame n is byte
+  // (n * blockAlign) mod ring length, as the ring holds it now. Not to be called while a tick
+  // runs on another thread.
+  void AdvanceTo(uint64_t totalFrames, const PlayedFrames& played = nullptr);
 
   uint64_t framesPlayed() const { return framesPlayed_; }
   const OutputFormat& openedFormat() const { return format_; }

@@ -7,14 +7,18 @@
 // nothing else; its CPU time (the kernel's account of that thread: the work of other
 // processes does not count, though their load still slows it) is taken for a long and a short
 // render, and the difference divided by the seconds between them, so the engine's start-up
-// and the wave loads cancel out.
+// and the wave loads cancel out. Then controllers: the worklet's CPU time under a flood of
+// 10,000 messages a second delivered between render quanta as the port delivers them, beside
+// none; how many frames after such a message its effect is heard; and a flood through the real
+// page (a stand-in Web MIDI input, the page's handler, the port) beside the same flood stopped
+// at the port and quiet, counted in the audio context's underruns (playbackStats).
 // Run after scripts/web-build.sh and `npm ci --offline` in tests/web:
 //   node scripts/bench-web.mjs [rounds] [BEFORE]
 // rounds: alternating runs of each case (7). BEFORE: another build/web folder (an earlier
 // build) whose worklet and engine run in the same rounds, in both timings.
-import { readdirSync, readFileSync, statSync } from 'node:fs';
+import { existsSync, readdirSync, readFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
-import { serveWeb, launchChromium, WEB } from '../tests/web/harness.mjs';
+import { serveWeb, launchChromium, midiStandIn, WEB } from '../tests/web/harness.mjs';
 
 const rounds = Number(process.argv[2] ?? 7);
 const before = process.argv[3];
@@ -102,36 +106,90 @@ const setUp = (tab, before) => tab.evaluate(async ({ before }) => {
     process(inputs, outputs) { for (const channel of outputs[0]) channel.fill(0); return true; } });`);
   const module = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
   const rate = 44100;
+  // The engine's processor again as '<name>-driven', with controller messages handed to its
+  // port handler between quanta: perSecond a second of audio from frame from on, count at
+  // most, cycling through messages (packed as the page packs them).
+  const driven = blob(`const register = registerProcessor;
+    globalThis.registerProcessor = (name, Processor) => {
+      register(name, Processor);
+      register(name + '-driven', class extends Processor {
+        constructor(options) {
+          super(options);
+          Object.assign(this, options.processorOptions.midi, { frame: 0, owed: 0, sent: 0, event: { data: 0 } });
+        }
+        process(inputs, outputs) {
+          if (this.frame >= this.from) this.owed += (this.perSecond * 128) / sampleRate;
+          for (; this.owed >= 1 && this.sent < this.count; this.owed -= 1) {
+            this.event.data = this.messages[this.sent++ % this.messages.length];
+            this.port.onmessage(this.event);
+          }
+          this.frame += 128;
+          return super.process(inputs, outputs);
+        }
+      });
+    };`);
+  const pack = (b0, b1, b2) => b0 | (b1 << 8) | (b2 << 16) | (3 << 24);
+  // Runs of five values on map X, map Y and the eight faders in turn, a mute pad every 50.
+  const flood = Array.from({ length: 1000 }, (_, i) => (i % 50 === 49
+    ? pack(0x90, 36 + ((i / 50) % 8), 100) : pack(0xb0, [28, 29, 20, 21, 22, 23, 24, 25, 26, 27][Math.floor(i / 5) % 10], (i * 7) % 128)));
+  const drivenBy = (midi) => ({ url: 'worklet.js', driven: true, name: 'mixorama-driven',
+    options: { module, rate, live: true, ops: mixing, midi } });
   const cases = {
     zeros: { url: zeros, name: 'zeros' },
     idle: { url: 'worklet.js', name: 'mixorama', options: { module, rate, ops: [] } },
     program: { url: 'worklet.js', name: 'mixorama', options: { module, rate, live: false, ops: mixing } },
     live: { url: 'worklet.js', name: 'mixorama', options: { module, rate, live: true, ops: mixing } },
+    still: drivenBy({ from: 0, perSecond: 0, count: 0, messages: flood }),
+    flood: drivenBy({ from: 0, perSecond: 10000, count: Infinity, messages: flood }),
   };
   if (before) {
     const old = await WebAssembly.compile(Uint8Array.from(atob(before.wasm), (c) => c.charCodeAt(0)));
-    const url = blob(before.worklet);
+    // A worklet given as text imports its helpers by their own URLs.
+    const url = blob(before.engine === null ? before.worklet
+      : before.worklet.replace(`'./engine.js'`, `'${blob(before.engine)}'`));
     cases['program (before)'] = { url, name: 'mixorama', options: { module: old, rate, live: false, ops: mixing } };
     cases['live (before)'] = { url, name: 'mixorama', options: { module: old, rate, live: true, ops: mixing } };
   }
+  const start = async ({ url, driven: isDriven, name, options }, seconds) => {
+    const ctx = new OfflineAudioContext(2, seconds * rate, rate);
+    if (isDriven) await ctx.audioWorklet.addModule(driven);
+    await ctx.audioWorklet.addModule(url);
+    const node = new AudioWorkletNode(ctx, name, { numberOfInputs: 0, outputChannelCount: [2],
+      processorOptions: options });
+    node.connect(ctx.destination);
+    return ctx;
+  };
   globalThis.bench = {
     cases,
     // Renders seconds of a case: its wall-clock time, and whether any sample was not zero.
     async render(key, seconds) {
-      const { url, name, options } = cases[key];
-      const ctx = new OfflineAudioContext(2, seconds * rate, rate);
-      await ctx.audioWorklet.addModule(url);
-      const node = new AudioWorkletNode(ctx, name, { numberOfInputs: 0, outputChannelCount: [2],
-        processorOptions: options });
-      node.connect(ctx.destination);
+      const ctx = await start(cases[key], seconds);
       const t = performance.now();
       const buffer = await ctx.startRendering();
       return { wall: performance.now() - t, heard: buffer.getChannelData(0).some((v) => v !== 0) };
+    },
+    // Frames from a message's arrival (between two quanta, as the port delivers it) to the
+    // first output frame it changes, the map entered at start: a fader taking slot 1 to its
+    // lowest level (the volume ramps from the level it had), and Sync (every loop from its
+    // first frame), each arriving at three frames.
+    async heardAfter() {
+      const heard = { fader: [], sync: [] };
+      const quiet = (await (await start(drivenBy({ from: 0, perSecond: 0, count: 0, messages: flood }), 2))
+        .startRendering()).getChannelData(0);
+      for (const [what, message] of [['fader', pack(0xb0, 20, 0)], ['sync', pack(0x90, 53, 100)]]) {
+        for (const from of [345 * 128, 352 * 128, 520 * 128]) {
+          const moved = (await (await start(drivenBy({ from, perSecond: rate, count: 1, messages: [message] }), 2))
+            .startRendering()).getChannelData(0);
+          heard[what].push(moved.findIndex((v, i) => v !== quiet[i]) - from);
+        }
+      }
+      return heard;
     },
   };
   return Object.keys(cases);
 }, { before });
 const beforeFiles = before && { worklet: readFileSync(join(before, 'worklet.js'), 'utf8'),
+  engine: existsSync(join(before, 'engine.js')) ? readFileSync(join(before, 'engine.js'), 'utf8') : null,
   wasm: readFileSync(join(before, 'mixorama.wasm')).toString('base64') };
 
 // One render: the rendering thread's CPU time and the render's wall-clock time, in ms.
@@ -147,10 +205,12 @@ const render = async (tab, key, seconds) => {
 const [shortS, longS] = [2, 42];
 const cpu = {};
 const wall = {};
+let heardAfter = null;
 for (let r = 0; r < rounds; r++) {
   const tab = await chromium.newPage();
   await tab.goto(web.url + 'map.bmp');
   const cases = await setUp(tab, beforeFiles);
+  heardAfter ??= await tab.evaluate(() => globalThis.bench.heardAfter());
   // Unmeasured first renders: the engine's code runs optimised from then on (V8 compiles a
   // module's hot functions again while they run).
   for (const k of cases) await render(tab, k, shortS);
@@ -163,6 +223,84 @@ for (let r = 0; r < rounds; r++) {
   await tab.close();
 }
 const keys = Object.keys(cpu);
+
+// A flood through the real page in real time: a stand-in Web MIDI input sends 10,000 messages
+// a second (map X and Y, faders, pads, as above) through the page's handler to the worklet;
+// beside it the same flood stopped at the port (the page's own share), and quiet. Rounds of
+// the three, 5 seconds each, alternate; the audio context's underruns are summed per case.
+const context = await chromium.newContext();
+await context.addInitScript(midiStandIn, 'grant');
+await context.addInitScript(() => {
+  const Context = AudioContext;
+  window.AudioContext = class extends Context {
+    constructor(options) {
+      super(options);
+      window.lastContext = this;
+    }
+  };
+  const post = MessagePort.prototype.postMessage;
+  MessagePort.prototype.postMessage = function (message, transfer) {
+    if (!(window.stopAtPort && typeof message === 'number')) post.call(this, message, transfer);
+  };
+});
+const live = await context.newPage();
+await live.goto(web.url);
+await live.waitForFunction(() => document.querySelectorAll('.slot .label')[7]?.textContent !== '');
+await live.getByRole('button', { name: 'Press here to play' }).click();
+await live.getByRole('button', { name: 'MIDI' }).click();
+await live.evaluate(() => window.midiDevice.plug('Flood'));
+await live.getByRole('button', { name: 'Close' }).click();
+const underruns = await live.evaluate(async (rounds) => {
+  const send = (...bytes) => window.midiDevice.send('Flood', ...bytes);
+  send(0xb0, 28, 64); // into the map: the mix is live
+  const stats = () => window.lastContext.playbackStats.toJSON();
+  const wait = (ms) => new Promise((ok) => setTimeout(ok, ms));
+  const flood = (ms) => new Promise((done) => {
+    const t0 = performance.now();
+    let sent = 0;
+    const timer = setInterval(() => {
+      const due = Math.min(ms * 10, Math.floor((performance.now() - t0) * 10));
+      for (; sent < due; sent++) {
+        if (sent % 50 === 49) send(0x90, 36 + ((sent / 50) % 8), 100);
+        else send(0xb0, [28, 29, 20, 21, 22, 23, 24, 25, 26, 27][Math.floor(sent / 5) % 10], (sent * 7) % 128);
+      }
+      if (sent === ms * 10) {
+        clearInterval(timer);
+        done();
+      }
+    }, 2);
+  });
+  const sum = { quiet: [0, 0, 0], flood: [0, 0, 0], stopped: [0, 0, 0] }; // events, s, s
+  const run = async (what, body) => {
+    const a = stats();
+    await body();
+    await wait(1500); // the counters are brought up to date about once a second
+    const b = stats();
+    sum[what][0] += b.underrunEvents - a.underrunEvents;
+    sum[what][1] += b.underrunDuration - a.underrunDuration;
+    sum[what][2] += b.totalDuration - a.totalDuration;
+  };
+  for (let r = 0; r < rounds; r++) {
+    await run('quiet', () => wait(5000));
+    await run('flood', () => flood(5000));
+    window.stopAtPort = true;
+    await run('stopped', () => flood(5000));
+    window.stopAtPort = false;
+  }
+  // For scale, the same counters for a worklet that stalls 60 ms every 100 quanta.
+  const c = new AudioContext({ sampleRate: 11025 });
+  await c.audioWorklet.addModule(URL.createObjectURL(new Blob([`registerProcessor('stall', class
+    extends AudioWorkletProcessor { n = 0; process() { if (++this.n % 100 === 0) {
+    const t = Date.now(); while (Date.now() - t < 60); } return true; } });`], { type: 'text/javascript' })));
+  new AudioWorkletNode(c, 'stall').connect(c.destination);
+  const a = c.playbackStats.toJSON();
+  await wait(6500);
+  const b = c.playbackStats.toJSON();
+  sum.stall = [b.underrunEvents - a.underrunEvents, b.underrunDuration - a.underrunDuration,
+    b.totalDuration - a.totalDuration];
+  return sum;
+}, Math.max(2, Math.ceil(rounds / 2)));
+await context.close();
 
 const ms = (v) => `${v.toFixed(2)} ms`;
 console.log(`page: ${size(WEB)} bytes in build/web`);
@@ -178,11 +316,20 @@ console.log(`worklet per second of audio at 44100 Hz, medians of ${rounds} alter
 const m = Object.fromEntries(keys.map((k) => [k, median(cpu[k])]));
 const over = Object.fromEntries(keys.map((k) => [k, median(cpu[k].map((v, r) => v - cpu.zeros[r]))]));
 const what = { live: 'eight loops mixing, live timing', program: "eight loops mixing, the program's timing",
+  still: 'eight loops, live, messages handed over between quanta: none',
+  flood: 'eight loops, live, 10,000 controller messages a second',
   idle: 'the worklet not playing', zeros: 'a worklet writing zeros' };
 for (const k of keys) {
   console.log(`  ${what[k.replace(' (before)', '')]}${k.endsWith('(before)') ? ', before' : ''}: ` +
     `${ms(m[k])} CPU, ${ms(over[k])} over the zeros (runs ` +
     `${cpu[k].map((v) => v.toFixed(2)).join(' ')}); wall ${ms(median(wall[k]))}`);
 }
+console.log('first output frame changed by a message, in frames after it arrives (live timing, ' +
+  `44100 Hz, three arrivals): a fader ${heardAfter.fader.join(', ')}; Sync ${heardAfter.sync.join(', ')}`);
+const u = ([events, seconds, total]) =>
+  `${events} underruns (${(seconds * 1000).toFixed(1)} ms) in ${total.toFixed(1)} s`;
+console.log('real time, the page at 11025 Hz, live, eight loops, 10,000 messages a second: ' +
+  `through to the worklet ${u(underruns.flood)}; stopped at the port ${u(underruns.stopped)}; ` +
+  `quiet ${u(underruns.quiet)}; for scale, a worklet stalling 60 ms every 100 quanta ${u(underruns.stall)}`);
 await chromium.close();
 web.server.close();

@@ -28,3 +28,6 @@ python3 "$ROOT/scripts/bench-summary.py" "${jsons[@]}"
 # The renderer against sox -m on the same eight files (a whole-process comparison).
 echo "=== bench-render"
 bash "$ROOT/scripts/bench-render.sh"
+# The latency an input takes to be heard, in both output timings (renders, no timing).
+echo "=== bench-latency"
+bash "$ROOT/scripts/bench-latency.sh"

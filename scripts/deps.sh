@@ -11,7 +11,7 @@ packages=(
 )
 # `deps.sh web`: only what building and serving the browser edition needs (scripts/web.sh).
 if [ "${1:-}" = web ]; then
-  packages=(cmake g++ googletest libgtest-dev python3 emscripten)
+  packages=(cmake g++ googletest libgtest-dev python3 emscripten imagemagick)
 fi
 
 missing=()

@@ -10,7 +10,8 @@ namespace {
 
 // Slot points, slots 1..8 anticlockwise from the left half of the top edge.
 constexpr MapPoint kSlotPoints[kChannelCount] = {
-    {87, 0}, {0, 87}, {0, 262}, {87, 350}, {262, 350}, {350, 262}, {350, 87}, {262, 0},
+    {87, 0},         {0, 87},         {0, 262},       {87, kMapSize},
+    {262, kMapSize}, {kMapSize, 262}, {kMapSize, 87}, {262, 0},
 };
 
 // Each square lies against the border, centred along it on the slot point: 10 pixels to

@@ -48,18 +48,6 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
-// A decimal number of 1 to 3 digits and nothing else.
-bool SmallNumber(const std::string& word, int& value) {
-  if (word.empty() || word.size() > 3) return false;
-  int v = 0;
-  for (char c : word) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  value = v;
-  return true;
-}
-
 // Reads "CHANNEL KIND [NUMBER] = ACTION [SLOT]" (lower case). Returns false with fault set;
 // skip is set instead for a kind or action this version does not know when laterMinor.
 bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding, bool& skip,
@@ -80,7 +68,7 @@ bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding
   int channel = 0;
   if (left[0] == "any") {
     c.channel = kAnyChannel;
-  } else if (SmallNumber(left[0], channel) && channel >= 1 && channel <= 16) {
+  } else if (ParseDigits(left[0], channel) && channel >= 1 && channel <= 16) {
     c.channel = channel;
   } else {
     fault = {FileFault::kMapBadChannel, ""};
@@ -99,7 +87,7 @@ bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding
     fault = {FileFault::kMapNotABinding, ""};
     return false;
   }
-  if (left.size() == 3 && (!SmallNumber(left[2], c.number) || c.number > 127)) {
+  if (left.size() == 3 && (!ParseDigits(left[2], c.number) || c.number > 127)) {
     fault = {FileFault::kMapBadNumber, ""};
     return false;
   }
@@ -121,7 +109,7 @@ bool ParseBinding(const std::string& line, bool laterMinor, MidiBinding& binding
   }
   int slot = 0;
   if (slotGiven) {
-    if (!SmallNumber(right[1], slot) || slot < 1 || slot > 8) {
+    if (!ParseDigits(right[1], slot) || slot < 1 || slot > 8) {
       fault = {FileFault::kMapBadSlot, ""};
       return false;
     }
@@ -246,6 +234,24 @@ bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string&
   return true;
 }
 
+std::string ActionText(const ControlAction& action) {
+  for (const ActionWord& a : kActionWords) {
+    if (a.kind != action.kind) continue;
+    return HasSlot(a.kind) ? a.words + (" " + std::to_string(action.slot + 1)) : a.words;
+  }
+  return "";
+}
+
+std::vector<ControlAction> EveryAction() {
+  std::vector<ControlAction> actions;
+  for (const ActionWord& a : kActionWords) {
+    for (int s = 0; s < (HasSlot(a.kind) ? kChannelCount : 1); ++s) {
+      actions.push_back(ControlAction{a.kind, static_cast<int8_t>(HasSlot(a.kind) ? s : -1)});
+    }
+  }
+  return actions;
+}
+
 std::string WriteMidiMap(const MidiMapping& mapping) {
   std::string text;
   const auto line = [&text](const std::string& s) { text += s + "\r\n"; };
@@ -258,11 +264,7 @@ std::string WriteMidiMap(const MidiMapping& mapping) {
     std::string s = c.channel == kAnyChannel ? "any" : std::to_string(c.channel);
     s += std::string(" ") + kKindWords[static_cast<int>(c.kind)];
     if (c.kind != MidiKind::kBend) s += " " + std::to_string(c.number);
-    for (const ActionWord& a : kActionWords) {
-      if (a.kind == b.action.kind) s += std::string(" = ") + a.words;
-    }
-    if (HasSlot(b.action.kind)) s += " " + std::to_string(b.action.slot + 1);
-    line(s);
+    line(s + " = " + ActionText(b.action));
   }
   line("end");
   return text;

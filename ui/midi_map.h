@@ -117,6 +117,12 @@ class MidiMapping {
 // The default mapping (above).
 MidiMapping DefaultMidiMapping();
 
+// An action as the MIDI map file writes it ("level 3", "map x", "sync"); "" for kNone.
+std::string ActionText(const ControlAction& action);
+// Every action a control can be bound to, once each: levels, map X and Y, locks, mutes of slots
+// 1 to 8 in turn, then play and Sync.
+std::vector<ControlAction> EveryAction();
+
 // Reads a MIDI map file's bytes. On success fills out and returns true; on any fault returns
 // false with out untouched and message holding the one text to show (ui/text_file.h).
 bool ParseMidiMap(const char* bytes, size_t size, MidiMapping& out, std::string& message);

@@ -1,6 +1,6 @@
-// A scripted performance played by the engine on the virtual device: what mixorama-render mix
-// (tools/render/mix.cpp) and the browser's audio worklet (web/wasm_api.cpp) play, kept in the
-// portable ui/ library so both and the unit tests run the same code.
+// A scripted performance (ui/script.h) played by the engine on the virtual device: what
+// mixorama-render mix (tools/render/mix.cpp) and the browser's audio worklet (web/wasm_api.cpp)
+// play, kept in the portable ui/ library so both and the unit tests run the same code.
 //
 // Clock: times are whole milliseconds from the start of playback. By time t the device has
 // played floor(t * rate / 1000) frames; the periodic timer fires at the ticks of the output
@@ -21,77 +21,10 @@
 
 #include "engine/mixer.h"
 #include "engine/virtual_device.h"
-#include "ui/map_rules.h"
 #include "ui/midi_input.h"
+#include "ui/script.h"
 
 namespace mixorama {
-
-enum class ScriptVerb { kMove, kLeft, kRight, kSync, kLoad, kUnload, kMidi };
-
-// One line of a performance script: "TIME VERB ARGS". "TIME midi B0 1C 40" is a message from a
-// controller: any number of bytes, each two hex digits.
-struct ScriptEvent {
-  int64_t timeMs = 0;
-  ScriptVerb verb = ScriptVerb::kSync;
-  int32_t x = 0;               // move: map position
-  int32_t y = 0;               // move
-  int slot = -1;               // load, unload: slot index 0..7
-  int keypadKey = 0;           // left, right: keypad key 1..8 held during the click, 0 for none
-  std::string path;            // load: the file chosen
-  std::vector<uint8_t> bytes;  // midi: the message
-  int line = 0;                // 1-based line in the script, for messages
-};
-
-// Parses a script. Blank lines and text from '#' on are ignored. On a bad line returns false
-// and sets error to "line N: what is wrong" (N 1-based); events then holds nothing useful.
-bool ParseScript(const std::string& text, std::vector<ScriptEvent>& events, std::string& error);
-
-// The cursor before the first move: far outside the map, 350 pixels or more from every slot
-// point, so a click there chooses no slot by position.
-inline constexpr int32_t kCursorAwayX = -10000;
-inline constexpr int32_t kCursorAwayY = -10000;
-
-// Where the scripted mouse is, in map coordinates.
-struct ScriptCursor {
-  int32_t x = kCursorAwayX;
-  int32_t y = kCursorAwayY;
-};
-
-// What an event asks the map to draw besides the squares the UI seam draws itself: the whole
-// map first when repaintAll, then the fills in order. pressPlay: a controller pressed the play
-// button, which the front end presses in turn (the renderer, playing from start to end, does
-// nothing).
-struct MapDrawing {
-  bool repaintAll = false;
-  int fillCount = 0;
-  SquareFill fills[kChannelCount] = {};
-  bool pressPlay = false;
-};
-
-// Applies one event as the program takes the same input: a move updates cursor and reaches the
-// map only while it holds the capture or lies in the tracked area; a click picks its slot at
-// cursor (the key, 1..8, first); sync, load (through LoadWaveIntoSlot) and unload ("No Wave");
-// a midi message goes to controller and what it queued is applied at once, with the scripted
-// cursor as the controller's cursor. GUI thread, without Mixer::lock.
-MapDrawing ApplyScriptEvent(Mixer& m, ScriptCursor& cursor, MidiInput& controller,
-                            const ScriptEvent& e);
-
-// The controller's surface on a scripted cursor: moves as the script's moves, squares and the
-// play button into drawing.
-class ScriptSurface : public ControllerSurface {
- public:
-  ScriptSurface(Mixer& m, ScriptCursor& cursor, MapDrawing& drawing)
-      : m_(m), cursor_(cursor), drawing_(drawing) {}
-  MapPoint Cursor() override { return MapPoint{cursor_.x, cursor_.y}; }
-  void MoveTo(int32_t x, int32_t y) override;
-  void Fill(const SquareFill& fill) override;
-  void PressPlay() override { drawing_.pressPlay = true; }
-
- private:
-  Mixer& m_;
-  ScriptCursor& cursor_;
-  MapDrawing& drawing_;
-};
 
 struct RenderRequest {
   int32_t rate = 11025;  // 11025, 22050 or 44100
@@ -100,7 +33,7 @@ struct RenderRequest {
   std::vector<std::pair<int, std::string>> slots;
   std::vector<ScriptEvent> events;
   int64_t durationMs = 0;
-  MidiMapping midiMap = DefaultMidiMapping();  // what the script's midi messages go through
+  MidiMapping midiMap = DefaultMidiMapping();          // what the script's midi messages go through
   BlockAllocator allocator = DefaultBlockAllocator();  // where the channel table's blocks come from
 };
 
@@ -131,6 +64,9 @@ class MixSession {
   // Starts playback (live as the map-hover flag stands, as in the program) with the clock at
   // 0. Actions still queued are dropped.
   void Start();
+  // Stops playback (the play button pressed while playing); the clock stands still until the
+  // next Start.
+  void Stop();
 
   // Runs action just before the tick numbered tick (after the actions queued for it before);
   // one queued for a tick already past runs before the next tick.
@@ -139,7 +75,8 @@ class MixSession {
   int64_t nextTick() const { return ticksRun_ + 1; }
 
   // Moves the clock forward by frames, running every tick it reaches, and sends the frames
-  // the device played meanwhile to sink (each read from the ring as it stood when played).
+  // the device played meanwhile to sink (each read from the ring as it stood when played:
+  // VirtualDevice::AdvanceTo).
   // Returns how many frames were sent: fewer than asked once the device stopped, none when
   // playback is off.
   uint64_t Advance(uint64_t frames, const FrameSink& sink);
@@ -152,13 +89,11 @@ class MixSession {
     int64_t tick;
     std::function<void()> action;
   };
-  void SendPlayed(const FrameSink& sink, uint64_t& sentNow);
 
   Mixer m_;
   VirtualDevice device_;
   ManualTimer timer_;
   uint64_t clockFrames_ = 0;
-  uint64_t sentFrames_ = 0;
   int64_t ticksRun_ = 0;
   std::vector<Pending> pending_;  // in queue order
   std::vector<Pending> due_;      // those of the tick being run

@@ -41,18 +41,6 @@ bool HasDotSegment(const std::string& path) {
   return false;
 }
 
-// A decimal number of 1 to 6 digits and nothing else (no sign, no blank inside).
-bool ParseSmallNumber(const std::string& text, int32_t& value) {
-  if (text.empty() || text.size() > 6) return false;
-  int32_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  value = v;
-  return true;
-}
-
 // The keys of one slot, in the order the writer puts them.
 enum SlotKey { kPath, kLevel, kLocked, kMuted, kSlotKeyCount };
 constexpr const char* kSlotKeyNames[kSlotKeyCount] = {"path", "level", "locked", "muted"};
@@ -125,8 +113,8 @@ class SetupReader {
   bool Rate(const std::string& value, LineFault& fault) {
     if (seenRate_) return Fail(fault, FileFault::kSetupGivenTwice, Quoted("rate"));
     seenRate_ = true;
-    int32_t rate = 0;
-    if (!ParseSmallNumber(value, rate) || !IsOutputRate(rate)) {
+    int rate = 0;
+    if (!ParseDigits(value, rate) || !IsOutputRate(rate)) {
       return Fail(fault, FileFault::kSetupBadRate);
     }
     parsed.outputRate = rate;
@@ -134,7 +122,7 @@ class SetupReader {
   }
 
   bool SlotValue(SetupSlot& target, int slotKey, const std::string& value, LineFault& fault) {
-    int32_t number = 0;
+    int number = 0;
     switch (slotKey) {
       case kPath:
         target.path = PathFromSetup(value, setupPath_);
@@ -143,7 +131,7 @@ class SetupReader {
         }
         return true;
       case kLevel:
-        if (!ParseSmallNumber(value, number) || number < 1 || number > kUnityVolume) {
+        if (!ParseDigits(value, number) || number < 1 || number > kUnityVolume) {
           return Fail(fault, FileFault::kSetupBadLevel);
         }
         target.level = number;
@@ -183,6 +171,12 @@ bool IsAbsolutePath(const std::string& path) {
     return drive >= 'a' && drive <= 'z';
   }
   return false;
+}
+
+std::string InFolder(const std::string& folder, const std::string& path) {
+  if (IsAbsolutePath(path) || folder.empty()) return path;
+  const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
+  return folder + (IsSeparator(folder.back()) ? "" : std::string(1, separator)) + path;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -252,34 +246,6 @@ std::string WriteSetup(const SavedSetup& setup, const std::string& setupPath) {
   line("");
   line("end");
   return text;
-}
-
-SavedSetup CaptureSetup(Mixer& m, const std::string& baseFolder) {
-  SavedSetup setup;
-  setup.outputRate = m.outputRate;
-  int32_t targets[kChannelCount];
-  bool loaded[kChannelCount];
-  {
-    std::lock_guard<std::mutex> hold(m.lock);
-    for (int s = 0; s < kChannelCount; ++s) {
-      targets[s] = m.targetVolume[s];
-      loaded[s] = m.sampleMemory[s] != nullptr;
-    }
-  }
-  for (int s = 0; s < kChannelCount; ++s) {
-    if (!loaded[s]) continue;  // saved as an empty slot with the start values
-    SetupSlot& slot = setup.slots[s];
-    slot.path = m.slotName[s];
-    if (!IsAbsolutePath(slot.path) && !baseFolder.empty()) {
-      const bool hasSeparator = IsSeparator(baseFolder.back());
-      const char separator = baseFolder.find('\\') != std::string::npos ? '\\' : '/';
-      slot.path = baseFolder + (hasSeparator ? "" : std::string(1, separator)) + slot.path;
-    }
-    slot.level = targets[s];
-    slot.locked = m.locked[s];
-    slot.muted = m.muted[s];
-  }
-  return setup;
 }
 
 }  // namespace mixorama

@@ -59,6 +59,10 @@ bool operator==(const SavedSetup& a, const SavedSetup& b);
 // "\\server\share\x". A drive-relative "C:x" counts as absolute too (it is kept as written).
 bool IsAbsolutePath(const std::string& path);
 
+// path made absolute against folder when it is relative and folder is not empty, joined with
+// the separator kind folder uses; path unchanged otherwise.
+std::string InFolder(const std::string& folder, const std::string& path);
+
 // The folder part of path including its last separator ("C:\A\set.st" -> "C:\A\"); empty
 // when path has no separator.
 std::string FolderOf(const std::string& path);
@@ -83,11 +87,5 @@ bool ParseSetup(const char* bytes, size_t size, const std::string& setupPath, Sa
 // The bytes of a setup file of the current version for setup, to be saved as setupPath (wave
 // paths made relative where they lie below its folder). Lines end in CR LF.
 std::string WriteSetup(const SavedSetup& setup, const std::string& setupPath);
-
-// The session held by the channel table: the output rate, and for every slot that holds a
-// wave its slot name (made absolute against baseFolder when it is relative, as the start-up
-// names are), target volume, locked and muted. A slot without a wave is saved empty.
-// GUI thread; takes the engine lock to read the targets.
-SavedSetup CaptureSetup(Mixer& m, const std::string& baseFolder);
 
 }  // namespace mixorama

@@ -8,18 +8,6 @@ namespace mixorama {
 
 namespace {
 
-// A decimal number of 1 to 6 digits and nothing else.
-bool VersionNumber(const std::string& text, int& value) {
-  if (text.empty() || text.size() > 6) return false;
-  int v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  value = v;
-  return true;
-}
-
 bool HasControlCharacter(const std::string& line) {
   for (char c : line) {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -41,8 +29,8 @@ bool ReadHeader(const std::string& line, const TextFileFormat& format, int& mino
   const size_t dot = version.find('.');
   int major = 0;
   minor = 0;
-  if (!VersionNumber(version.substr(0, dot), major) || major == 0 ||
-      (dot != std::string::npos && !VersionNumber(version.substr(dot + 1), minor))) {
+  if (!ParseDigits(version.substr(0, dot), major) || major == 0 ||
+      (dot != std::string::npos && !ParseDigits(version.substr(dot + 1), minor))) {
     fault = {FileFault::kBadVersion, Quoted(version)};
     return false;
   }
@@ -54,6 +42,17 @@ bool ReadHeader(const std::string& line, const TextFileFormat& format, int& mino
 }
 
 }  // namespace
+
+bool ParseDigits(const std::string& text, int& value) {
+  if (text.empty() || text.size() > 6) return false;
+  int v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
 
 std::string Quoted(const std::string& word) {
   return "'" + (word.size() > 40 ? word.substr(0, 40) + "..." : word) + "'";

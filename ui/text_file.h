@@ -47,6 +47,10 @@ bool ReadTextFile(const char* bytes, size_t size, const TextFileFormat& format,
 // The first line of a file of format at its version, without a line end.
 std::string TextFileHeader(const TextFileFormat& format);
 
+// A whole number written as 1 to 6 decimal digits and nothing else (no sign, no blank), as the
+// files' numbers are.
+bool ParseDigits(const std::string& text, int& value);
+
 // A word as a message quotes it: in single quotes, cut to 40 characters and "..." if longer.
 std::string Quoted(const std::string& word);
 

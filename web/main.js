@@ -2,10 +2,7 @@
 // engine runs in the audio worklet (worklet.js); the page sends it the input as events and
 // draws the state it sends back: labels, square colours, messages.
 
-// Where each slot's number stands beside the map, in map pixels: the slot points, pushed off
-// the border.
-const MAP_NUMBERS = [[81, -18], [-16, 79], [-16, 254], [81, 352], [256, 352], [354, 254],
-  [354, 79], [256, -18]];
+import { engineResult, instantiateEngine } from './engine.js';
 
 const $ = (id) => document.getElementById(id);
 const canvas = $('canvas');
@@ -19,6 +16,9 @@ const latin1 = (s) => Uint8Array.from(s, (c) => (c.charCodeAt(0) < 256 ? c.charC
 const ascii = new TextDecoder(); // the state's JSON escapes every byte beyond ASCII
 
 let engineModule;
+// What the engine says the page is laid out by (mx_facts): the output rates, the slot count,
+// the map's size and the slot points, the names of the files the page writes.
+let facts;
 let ctx = null;
 let node = null;
 // The engine's state as last sent: labels, squares, the map's size, rate, timing, texts...
@@ -52,10 +52,15 @@ async function startEngine(rate, ops = []) {
   ctx = new AudioContext({ sampleRate: rate, latencyHint: 'interactive' });
   await ctx.audioWorklet.addModule('worklet.js');
   const fileOps = [...files].map(([name, bytes]) => ({ op: 'file', name: latin1(name), bytes }));
+  // The controllers' mapping: the page's one, else the one kept from an earlier visit (a
+  // faulty one shows its message and leaves the default), else the default.
+  const map = midiMap?.text ?? keptMidiMap();
+  const mapOp = { op: 'midi-map', text: map === null ? undefined : latin1(map) };
+  learning = null;
   node = new AudioWorkletNode(ctx, 'mixorama', {
     numberOfInputs: 0,
     outputChannelCount: [2],
-    processorOptions: { module: engineModule, rate, live, ops: [...fileOps, ...ops] },
+    processorOptions: { module: engineModule, rate, live, ops: [...fileOps, mapOp, ...ops] },
   });
   const port = node.port;
   port.onmessage = (e) => fromEngine(e.data, port);
@@ -66,7 +71,7 @@ async function fromEngine(msg, port) {
   if (msg.type === 'state') {
     showState(JSON.parse(ascii.decode(msg.json)));
   } else if (msg.type === 'saved') {
-    download([msg.bytes], 'MIXORAMA.ST', 'text/plain');
+    download([msg.bytes], facts.setupFile, 'text/plain');
   } else if (msg.type === 'recorded') {
     // A block of the recording: kept here, its buffer handed back for the next block.
     recordings[0]?.parts.push(new Blob([new Uint8Array(msg.buffer, 0, msg.frames * 4)]));
@@ -80,6 +85,13 @@ async function fromEngine(msg, port) {
     const wasPlaying = state?.playing === 1;
     await switchEngine(msg.rate, [{ op: 'setup', text: pendingSetup }]);
     if (wasPlaying) play();
+  } else if (msg.type === 'midi-map') {
+    midiMap = { text: ascii.decode(msg.text), actions: JSON.parse(ascii.decode(msg.actions)) };
+    if (msg.changed) keepMidiMap(midiMap.text);
+    if (msg.learned) learning = null;
+    showMidi();
+  } else if (msg.type === 'play') {
+    play(); // a controller's play button
   }
 }
 
@@ -92,6 +104,13 @@ async function showState(s) {
     $('live').textContent = texts.live;
     $('live').title = texts.liveHint;
     $('latency').title = texts.latencyHint;
+    $('midi').textContent = texts.midi;
+    $('midi').title = texts.midiHint;
+    for (const [cls, key] of [['caption', 'midi'], ['learn-go', 'midiLearn'],
+      ['load', 'midiLoad'], ['save', 'midiDownload'], ['close', 'midiClose']]) {
+      $('midi-box').querySelector('.' + cls).textContent = texts[key];
+    }
+    showMidi();
     placeMapNumbers();
   }
   $('live').setAttribute('aria-pressed', String(s.live === 1));
@@ -130,7 +149,7 @@ async function giveDemoSet(names) {
 function paintMap() {
   if (mapPicture.complete) g.drawImage(mapPicture, 0, 0, canvas.width, canvas.height);
   if (!state) return;
-  const px = (v) => Math.round((v * canvas.width) / state.mapSize);
+  const px = (v) => Math.round((v * canvas.width) / facts.mapSize);
   state.squares.forEach((c, s) => {
     const [left, top, right, bottom] = state.rects[s];
     g.fillStyle = `rgb(${c & 255},${(c >> 8) & 255},${(c >> 16) & 255})`;
@@ -150,10 +169,15 @@ new ResizeObserver(([entry]) => {
   paintMap();
 }).observe(canvas, { box: 'device-pixel-content-box' });
 
+// Each slot's number beside the map: its point pushed off the border, in map pixels.
 function placeMapNumbers() {
+  const size = facts.mapSize;
   document.querySelectorAll('.mapnum').forEach((n, s) => {
-    n.style.left = `${(100 * MAP_NUMBERS[s][0]) / state.mapSize}%`;
-    n.style.top = `${(100 * MAP_NUMBERS[s][1]) / state.mapSize}%`;
+    const [x, y] = facts.points[s];
+    const [left, top] = y === 0 ? [x - 6, -18] : y === size ? [x - 6, size + 2]
+      : x === 0 ? [-16, y - 8] : [size + 4, y - 8];
+    n.style.left = `${(100 * left) / size}%`;
+    n.style.top = `${(100 * top) / size}%`;
   });
 }
 
@@ -205,9 +229,23 @@ async function loadWave(slot, file) {
   sendEvent(`load ${slot + 1} ${file.name}`);
 }
 
-function buildSlots() {
+// The parts of the page the engine's facts give: the Frequency items, the slot rows, the
+// numbers beside the map and the map's size.
+function buildPage() {
+  $('rates').replaceChildren(...facts.rates.map((rate) => {
+    const item = document.createElement('li');
+    const button = document.createElement('button');
+    button.dataset.cmd = 'rate';
+    button.dataset.rate = rate;
+    const key = document.createElement('u');
+    key.textContent = String(rate)[0];
+    button.append(key, String(rate).slice(1));
+    item.append(button);
+    return item;
+  }));
+  document.documentElement.style.setProperty('--map-size', `${facts.mapSize}px`);
   const rows = $('slots');
-  for (let s = 0; s < 8; s++) {
+  for (let s = 0; s < facts.slots; s++) {
     const row = $('slot-row').content.firstElementChild.cloneNode(true);
     row.style.setProperty('--row', s);
     row.querySelector('.number').textContent = `${s + 1} :`;
@@ -232,7 +270,7 @@ function buildSlots() {
     };
     rows.append(row);
   }
-  for (let s = 0; s < 8; s++) {
+  for (let s = 0; s < facts.slots; s++) {
     const n = document.createElement('span');
     n.className = 'mapnum';
     n.textContent = `${s + 1}`;
@@ -268,13 +306,13 @@ const inputBlocked = () => !state || $('box').open; // a modal box holds the inp
 
 function mapPosition(e) {
   const r = canvas.getBoundingClientRect();
-  const k = state.mapSize / r.width;
+  const k = facts.mapSize / r.width;
   return [Math.floor((e.clientX - r.left) * k), Math.floor((e.clientY - r.top) * k)];
 }
 
 // The mouse moving to at (map pixels): inside the map, and for the first move out of it.
 function moveTo([x, y]) {
-  const inside = x >= 0 && y >= 0 && x <= state.mapSize && y <= state.mapSize;
+  const inside = x >= 0 && y >= 0 && x <= facts.mapSize && y <= facts.mapSize;
   if (inside || cursorInside) sendEvent(`move ${x} ${y}`);
   cursorInside = inside;
 }
@@ -391,8 +429,8 @@ function releasePointers() {
 canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 
 function slotKey(e) {
-  const m = /^(?:Digit|Numpad)([1-8])$/.exec(e.code);
-  return m ? Number(m[1]) : 0;
+  const m = /^(?:Digit|Numpad)([1-9])$/.exec(e.code);
+  return m && Number(m[1]) <= facts.slots ? Number(m[1]) : 0;
 }
 document.addEventListener('keydown', (e) => slotKey(e) && heldKeys.add(slotKey(e)));
 document.addEventListener('keyup', (e) => heldKeys.delete(slotKey(e)));
@@ -448,8 +486,9 @@ const COMMANDS = {
     await switchEngine(rate, []);
   },
 };
-document.querySelectorAll('[data-cmd]').forEach((el) => {
-  el.onclick = () => COMMANDS[el.dataset.cmd](el);
+document.addEventListener('click', (e) => {
+  const el = e.target.closest('[data-cmd]');
+  if (el) COMMANDS[el.dataset.cmd](el);
 });
 
 // A setup file with its waves (several files, or a folder's files): the waves are given by
@@ -500,6 +539,126 @@ function toggleRecord() {
   return new Promise((ended) => (recordings.at(-1).ended = ended));
 }
 
+// ---- Controllers: Web MIDI ----------------------------------------------------------------
+// Access is asked for (without SysEx) when MIDI is pressed; every input connected then or
+// later sends its messages to the engine, which maps them and applies them as page input,
+// before its next tick. The mapping is the engine's; the page shows it, keeps its file in the
+// browser between visits, and downloads and loads it.
+const MIDI_MAP_KEY = 'mixorama.midiMap';
+const MIDI_KINDS = ['cc', 'note', 'bend']; // as mx_midi_unbind numbers them
+let midiAccess = null;
+let midiStatus = null; // null before asking, 'unavailable', 'refused' or 'granted'
+let midiMap = null; // { text: the MIDI map file, actions: [[kind, slot, text], ...] }
+let learning = null; // the action being learned: [kind, slot, text]
+
+function keptMidiMap() {
+  try {
+    return localStorage.getItem(MIDI_MAP_KEY);
+  } catch {
+    return null; // storage refused: the mapping lasts as long as the page
+  }
+}
+function keepMidiMap(text) {
+  try {
+    localStorage.setItem(MIDI_MAP_KEY, text);
+  } catch {}
+}
+
+// A message from an input: its bytes packed in one number, so the port carries no array. The
+// engine uses none longer than 3 bytes (SysEx is not asked for).
+function fromController({ data }) {
+  if (data.length <= 3) send(data[0] | (data[1] << 8) | (data[2] << 16) | (data.length << 24));
+}
+
+async function askMidi() {
+  if (!navigator.requestMIDIAccess) {
+    midiStatus = 'unavailable';
+    return;
+  }
+  try {
+    midiAccess = await navigator.requestMIDIAccess({ sysex: false });
+    midiStatus = 'granted';
+    // A device plugged in (or again) may come as a new input: every input is listened to.
+    const listen = () => {
+      for (const input of midiAccess.inputs.values()) input.onmidimessage = fromController;
+      showMidi();
+    };
+    midiAccess.onstatechange = listen;
+    listen();
+  } catch {
+    midiStatus = 'refused';
+  }
+}
+
+function showMidi() {
+  if (!texts) return; // shown with the first state
+  const box = $('midi-box');
+  const inputs = [...(midiAccess?.inputs.values() ?? [])].filter((i) => i.state === 'connected');
+  box.querySelector('.status').textContent = midiStatus === null ? '' : {
+    unavailable: texts.midiUnavailable, refused: texts.midiRefused }[midiStatus] ??
+    (inputs.length > 0 ? texts.midiInputs : texts.midiNoInput);
+  box.querySelector('.inputs').replaceChildren(...inputs.map((i) => {
+    const li = document.createElement('li');
+    li.textContent = i.name;
+    return li;
+  }));
+  const pick = box.querySelector('select');
+  if (pick.options.length === 0 && midiMap) pick.append(...midiMap.actions.map((a) => new Option(a[2])));
+  const learn = box.querySelector('.learn-go');
+  learn.disabled = midiStatus !== 'granted';
+  learn.setAttribute('aria-pressed', String(learning !== null));
+  box.querySelector('.learning').textContent = learning ? texts.midiLearning.replace('%s', learning[2]) : '';
+  // One row a binding of the file: "CHANNEL KIND [NUMBER] = ACTION"; those new since the
+  // last time shown (a control learned) marked and scrolled into sight.
+  const lines = midiMap?.text.split('\r\n').filter((l) => !l.startsWith('#') && l.includes(' = '));
+  const table = box.querySelector('.bindings');
+  const before = new Set([...table.rows].map((r) => r.dataset.line));
+  table.replaceChildren(...(lines ?? []).map((line) => {
+    const [control, action] = line.split(' = ');
+    const row = document.createElement('tr');
+    row.dataset.line = line;
+    row.classList.toggle('new', before.size > 0 && !before.has(line));
+    row.append(...[control, action].map((t) => Object.assign(document.createElement('td'), { textContent: t })));
+    const remove = Object.assign(document.createElement('button'), { textContent: texts.midiRemove });
+    const [channel, kind, number = 0] = control.split(' ');
+    remove.onclick = () => send({ op: 'midi-unbind', channel: channel === 'any' ? 0 : Number(channel),
+      kind: MIDI_KINDS.indexOf(kind), number: Number(number) });
+    row.insertCell().append(remove);
+    return row;
+  }));
+  table.querySelector('.new')?.scrollIntoView({ block: 'nearest' });
+}
+
+function learnAction(action) {
+  learning = action;
+  send({ op: 'midi-learn', kind: action?.[0] ?? 0, slot: action?.[1] ?? 0 });
+  showMidi();
+}
+
+$('midi').onclick = async () => {
+  if (!texts) return;
+  // A click lets the audio context run where the browser held it until one: the worklet, which
+  // sends back the squares and a controller's play press, runs with it.
+  ctx?.resume();
+  $('midi-box').showModal();
+  showMidi();
+  if (midiStatus !== 'granted' && midiStatus !== 'unavailable') await askMidi();
+  showMidi();
+};
+$('midi-box').querySelector('.learn-go').onclick = () =>
+  learnAction(learning ? null : midiMap.actions[$('midi-box').querySelector('select').selectedIndex]);
+$('midi-box').addEventListener('close', () => learning && learnAction(null));
+$('midi-box').querySelector('.close').onclick = () => $('midi-box').close();
+$('midi-box').querySelector('.save').onclick = () =>
+  midiMap && download([midiMap.text], facts.midiMapFile, 'text/plain');
+$('midi-box').querySelector('.load').onclick = () => {
+  const input = $('midi-file');
+  input.value = '';
+  input.onchange = async () => input.files[0] &&
+    send({ op: 'midi-map', text: new Uint8Array(await input.files[0].arrayBuffer()) });
+  input.click();
+};
+
 $('play').onclick = play;
 $('sync').onclick = () => sendEvent('sync');
 $('record').onclick = toggleRecord;
@@ -508,6 +667,11 @@ $('live').onclick = () => {
   send({ op: 'timing', live });
 };
 
-buildSlots();
+// The service worker keeps the page for use without a network (sw.js).
+navigator.serviceWorker?.register('sw.js').catch((e) => console.warn('no offline use:', e));
 engineModule = await WebAssembly.compile(await (await fetch('mixorama.wasm')).arrayBuffer());
-await startEngine(11025);
+const factsEngine = instantiateEngine(engineModule);
+factsEngine.mx_facts();
+facts = JSON.parse(new TextDecoder().decode(engineResult(factsEngine)));
+buildPage();
+await startEngine(facts.rates[0]);

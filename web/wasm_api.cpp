@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/mixer.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "engine/texts.h"
 #include "engine/wave_loader.h"
@@ -25,6 +25,7 @@
 #include "ui/rate_change.h"
 #include "ui/render_session.h"
 #include "ui/setup_file.h"
+#include "ui/setup_session.h"
 #include "web/page_files.h"
 
 #define MX_EXPORT(name) extern "C" __attribute__((export_name(#name)))
@@ -33,7 +34,6 @@ namespace mixorama {
 namespace {
 
 // The setup file's name on the page: waves saved in it are plain names, loaded by name.
-constexpr char kSetupName[] = "MIXORAMA.ST";
 constexpr uint32_t kMaxQuantum = 4096;  // frames per mx_render call
 
 // The panel as the page shows it: labels, square colours and the message queue, which the
@@ -195,10 +195,8 @@ MX_EXPORT(mx_set_timing) int32_t mx_set_timing(int32_t live) {
   const OutputTiming timing = live != 0 ? OutputTiming::kLive : OutputTiming::kProgram;
   if (timing == m.timing) return m.engineReady;
   const bool wasPlaying = m.playing != 0;
-  StopPlayback(m);
-  ReleaseOutputRing(m);  // the new timing's ring may have another size
-  SetOutputTiming(m, m.outputRate, timing);
-  m.engineReady = EngineInit(m) ? 1 : 0;
+  g_session->Stop();
+  RestartOutput(m, m.outputRate, timing);
   if (wasPlaying) g_session->Start();
   g_ui.changed = true;
   return m.engineReady;
@@ -244,7 +242,7 @@ MX_EXPORT(mx_script) int32_t mx_script() {
 // The play button: starts playback with the clock at 0, or stops it. Returns the playing flag.
 MX_EXPORT(mx_play) int32_t mx_play() {
   if (g_session->mixer().playing != 0) {
-    StopPlayback(g_session->mixer());
+    g_session->Stop();
   } else {
     g_session->Start();
   }
@@ -288,7 +286,7 @@ MX_EXPORT(mx_output_float) const float* mx_output_float() {
 
 // The setup text of the session, as "Save a file" writes it, into the result buffer.
 MX_EXPORT(mx_save_setup) void mx_save_setup() {
-  g_result = WriteSetup(CaptureSetup(g_session->mixer(), ""), kSetupName);
+  g_result = WriteSetup(CaptureSetup(g_session->mixer(), ""), kSetupFileName);
 }
 
 // "Load a file" with the setup text in the text buffer and its waves given by mx_put_file.
@@ -299,7 +297,7 @@ MX_EXPORT(mx_load_setup) int32_t mx_load_setup() {
   SavedSetup setup;
   std::string message;
   const std::string text = Text();
-  if (!ParseSetup(text.data(), text.size(), kSetupName, setup, message)) {
+  if (!ParseSetup(text.data(), text.size(), kSetupFileName, setup, message)) {
     InfoBox(g_session->mixer(), message.c_str());
     return 0;
   }
@@ -324,9 +322,28 @@ MX_EXPORT(mx_messages_waiting) uint32_t mx_messages_waiting() {
   return static_cast<uint32_t>(g_ui.messages.size());
 }
 
+// The facts the page lays itself out by, as JSON in the result buffer: the output rates (the
+// first is the one a session starts at), the slot count, the map's size and the slots' points
+// on it, the name the page gives a setup file and a MIDI map.
+MX_EXPORT(mx_facts) void mx_facts() {
+  std::string out = "{\"rates\":[";
+  for (int32_t r : kOutputRates) out += (r == kOutputRates[0] ? "" : ",") + std::to_string(r);
+  out += "],\"slots\":" + std::to_string(kChannelCount);
+  out += ",\"mapSize\":" + std::to_string(kMapSize) + ",\"points\":[";
+  for (int s = 0; s < kChannelCount; ++s) {
+    const MapPoint p = SlotPoint(s);
+    out += (s > 0 ? ",[" : "[") + std::to_string(p.x) + "," + std::to_string(p.y) + "]";
+  }
+  out += "],\"setupFile\":";
+  AppendJsonString(out, kSetupFileName);
+  out += ",\"midiMapFile\":";
+  AppendJsonString(out, kMidiMapFileName);
+  g_result = out + "}";
+}
+
 // When the panel changed since the last call: its state as JSON in the result buffer
 // (labels, squares as 0x00BBGGRR, the squares as [left, top, right, bottom] in map pixels,
-// the map's size, the start-up set's names, messages not yet shown, playing, rate, live (the
+// the start-up set's names, messages not yet shown, playing, rate, live (the
 // timing: 1 live, 0 the program's), ringFrames (the output ring, the engine's own latency),
 // title, the panel's texts), and 1.
 MX_EXPORT(mx_state) int32_t mx_state() {
@@ -349,8 +366,7 @@ MX_EXPORT(mx_state) int32_t mx_state() {
     out += (s > 0 ? ",[" : "[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom) + "]";
   }
-  out += "],\"mapSize\":" + std::to_string(kMapSize);
-  out += ",\"startup\":[";
+  out += "],\"startup\":[";
   for (int s = 0; s < kChannelCount; ++s) {
     if (s > 0) out += ',';
     AppendJsonString(out, kStartupSet[s]);
@@ -379,6 +395,18 @@ MX_EXPORT(mx_state) int32_t mx_state() {
       {"liveHint", kLiveHint},
       {"latency", kLatencyCaption},
       {"latencyHint", kLatencyHint},
+      {"midi", kMidiCaption},
+      {"midiHint", kMidiHint},
+      {"midiUnavailable", kMidiUnavailable},
+      {"midiRefused", kMidiRefused},
+      {"midiNoInput", kMidiNoInput},
+      {"midiInputs", kMidiInputs},
+      {"midiLearn", kMidiLearn},
+      {"midiLearning", kMidiLearning},
+      {"midiRemove", kMidiRemove},
+      {"midiDownload", kMidiDownload},
+      {"midiLoad", kMidiLoad},
+      {"midiClose", kMidiClose},
   };
   out += ",\"texts\":{";
   for (const auto& [key, text] : texts) {
@@ -428,6 +456,21 @@ MX_EXPORT(mx_midi_learn) void mx_midi_learn(int32_t kind, int32_t slot) {
 MX_EXPORT(mx_midi_unbind) void mx_midi_unbind(int32_t channel, int32_t kind, int32_t number) {
   if (channel < 0 || channel > 16 || kind < 0 || kind > 2 || number < 0 || number > 127) return;
   g_ui.controller.Unbind(MidiControl{channel, static_cast<MidiKind>(kind), kind == 2 ? 0 : number});
+}
+
+// Every action a control can be learned for, as JSON into the result buffer: [[kind, slot,
+// text], ...] with kind and slot as mx_midi_learn takes them and the action's text as the MIDI
+// map file writes it ("level 1", "map x").
+MX_EXPORT(mx_midi_actions) void mx_midi_actions() {
+  g_result = "[";
+  for (const ControlAction& a : EveryAction()) {
+    if (g_result.size() > 1) g_result += ',';
+    g_result +=
+        "[" + std::to_string(static_cast<int>(a.kind)) + "," + std::to_string(a.slot + 1) + ",";
+    AppendJsonString(g_result, ActionText(a));
+    g_result += ']';
+  }
+  g_result += ']';
 }
 
 // The mapping as a MIDI map file, into the result buffer.

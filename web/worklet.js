@@ -15,38 +15,40 @@
 //   { op: 'save' } / { op: 'setup', text }   setup files
 //   { op: 'record', on }          starts or ends a recording of the output
 //   { op: 'recorded', buffer }    hands a recording block's buffer back for reuse
+//   { op: 'midi-map', text }      puts a MIDI map file in force (a faulty one: its message);
+//                                 without text it only asks for the mapping
+//   { op: 'midi-learn', kind, slot }   learns the next control moved for an action (kind 0 stops)
+//   { op: 'midi-unbind', channel, kind, number }   removes a binding
+//   a number                      one controller message of up to 3 bytes, packed as
+//                                 b0 | b1 << 8 | b2 << 16 | count << 24 (see midi())
 // Replies: { type: 'state', json } (the engine's state as JSON bytes), { type: 'saved', bytes },
 // { type: 'setup-rate', rate }, and while recording { type: 'recorded', buffer, frames } (a
 // block of 16-bit stereo frames, transferred) then at its end { type: 'recording', header }
-// (the 44-byte wave header for every frame recorded).
+// (the 44-byte wave header for every frame recorded); { type: 'midi-map', text, actions,
+// changed, learned } after each MIDI op and each control learned (the mapping as its file's
+// bytes, the actions to learn as JSON bytes of [kind, slot, text], whether the mapping changed
+// and whether by learning); { type: 'play' } when a controller pressed the play button (the
+// page presses its own).
 //
 // The audio thread neither waits nor allocates per quantum: process() copies from views made
 // again only when the engine's memory grows (or the quantum's size changes), the state goes
 // out only when it changed and at most STATES_PER_SECOND times a second (messages for the
-// person at once), and a recording travels in blocks whose buffers the page hands back.
+// person at once), and a recording travels in blocks whose buffers the page hands back. A
+// controller message, as many as a flood brings, costs one call into the engine, which queues
+// it in its bounded queue.
+import { engineResult, instantiateEngine } from './engine.js';
+
 const QUANTUM_MAX = 4096; // frames per mx_render call
 const STATES_PER_SECOND = 30;
 const RECORD_BLOCK_FRAMES = 8192; // 32 KiB: about 5 blocks a second at 44100 Hz
 const RECORD_SPARE_BLOCKS = 3; // made when a recording starts, before any quantum needs them
+const MIDI_LEARNED = 3; // what mx_midi returns when the message was learned
 
 class MixoramaProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
     const { module, rate, live, ops } = options.processorOptions;
-    const instance = new WebAssembly.Instance(module, {
-      env: { emscripten_notify_memory_growth() {} },
-      wasi_snapshot_preview1: {
-        proc_exit(code) {
-          throw new Error(`engine exit ${code}`);
-        },
-        // No file descriptors exist: the engine's files are in memory.
-        fd_close: () => 8,
-        fd_write: () => 8,
-        fd_seek: () => 8,
-      },
-    });
-    this.x = instance.exports;
-    this.x._initialize();
+    this.x = instantiateEngine(module);
     this.x.mx_init(rate, live ? 1 : 0);
     this.stateGapFrames = Math.ceil(rate / STATES_PER_SECOND);
     this.framesSinceState = 0;
@@ -57,7 +59,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
     this.blockFrames = 0;
     this.recordedBytes = 0;
     this.spareBlocks = []; // ArrayBuffers ready to record into
-    this.port.onmessage = (e) => this.apply(e.data);
+    this.port.onmessage = ({ data }) => (typeof data === 'number' ? this.midi(data) : this.apply(data));
     for (const op of ops || []) this.apply(op);
     this.sendState();
   }
@@ -71,7 +73,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
   }
 
   result() {
-    return this.bytes(this.x.mx_result(), this.x.mx_result_size()).slice();
+    return engineResult(this.x);
   }
 
   apply(msg) {
@@ -126,8 +128,38 @@ class MixoramaProcessor extends AudioWorkletProcessor {
       case 'recorded':
         this.spareBlocks.push(msg.buffer);
         break;
+      case 'midi-map': {
+        let changed = false;
+        if (msg.text) {
+          this.putText(msg.text);
+          changed = x.mx_midi_set_map() === 1;
+        }
+        this.sendMidiMap(changed);
+        break;
+      }
+      case 'midi-learn':
+        x.mx_midi_learn(msg.kind, msg.slot);
+        break;
+      case 'midi-unbind':
+        x.mx_midi_unbind(msg.channel, msg.kind, msg.number);
+        this.sendMidiMap(true);
+        break;
     }
     this.sendState();
+  }
+
+  // One controller message: applied before the next tick (at once when not playing), its state
+  // sent at the state's pace. Only a learned control makes a reply.
+  midi(packed) {
+    const result = this.x.mx_midi(packed & 255, (packed >> 8) & 255, (packed >> 16) & 255, packed >>> 24);
+    if (result === MIDI_LEARNED) this.sendMidiMap(true, true);
+  }
+
+  sendMidiMap(changed, learned = false) {
+    this.x.mx_midi_actions();
+    const actions = this.result();
+    this.x.mx_midi_map();
+    this.port.postMessage({ type: 'midi-map', text: this.result(), actions, changed, learned });
   }
 
   // Hands the block being filled to the page (transferred) and takes a spare one.
@@ -169,6 +201,7 @@ class MixoramaProcessor extends AudioWorkletProcessor {
       if (this.block) this.record(n);
       done += n;
     }
+    if (x.mx_midi_take_play() !== 0) this.port.postMessage({ type: 'play' });
     this.framesSinceState += left.length;
     if (this.framesSinceState >= this.stateGapFrames || x.mx_messages_waiting() !== 0) {
       this.sendState();

@@ -236,6 +236,8 @@ TEST(MidiMapFile, RefusesWithOneMessageNamingTheLine) {
   const std::pair<std::string, std::string> cases[] = {
       {"", "The MIDI map is empty"},
       {"MIXORAMA-SETUP 1.0\nend\n", "This is not a Mixorama MIDI map"},
+      {"MIXORAMA-MIDI-MAP 2.0\nend\n", "This MIDI map needs a newer version of Mixorama"},
+      {head + "any cc 1 = sync\n", "The MIDI map is incomplete: its end line is missing"},
       {head + "17 cc 1 = sync\nend\n", line(2, "the channel must be 1 to 16 or any")},
       {head + "any pad 1 = sync\nend\n", line(2, "unknown kind 'pad'")},
       {head + "any cc 128 = sync\nend\n", line(2, "the number must be 0 to 127")},

@@ -2,9 +2,10 @@
 // relative paths, No Wave, the rate change and putting a saved setup in force.
 #include <algorithm>
 
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "ui/rate_change.h"
 #include "ui/setup_file.h"
+#include "ui/setup_session.h"
 #include "unit/support.h"
 
 namespace mixorama::test {

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "engine/mixer_tick.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "ui/map_rules.h"
 #include "ui/rate_change.h"
 #include "unit/support.h"

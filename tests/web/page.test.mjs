@@ -1,10 +1,9 @@
 // The page as a person uses it: real mouse, keyboard, file pickers and downloads.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { session, ROOT, DEMO_LABELS, RED, GREEN, YELLOWISH, is, labelsAre, openPage as open }
-  from './harness.mjs';
+import { session, ROOT, DEMO_LABELS, RED, GREEN, YELLOWISH, is, labelsAre, box, downloaded, choose,
+  openPage as open } from './harness.mjs';
 
 const s = session();
 
@@ -16,53 +15,19 @@ async function openPage() {
   return { page, map };
 }
 
-// The open modal box: its caption and text; answer clicks one of its buttons.
-async function box(page, answer) {
-  const dialog = page.locator('dialog[open]');
-  await dialog.waitFor();
-  const seen = { caption: await dialog.locator('.caption').textContent(),
-    text: await dialog.locator('.text').textContent() };
-  await dialog.getByRole('button', { name: answer, exact: true }).click();
-  return seen;
-}
-
-// Runs action and returns the file it made the page download.
-async function downloaded(page, action) {
-  const [download] = await Promise.all([page.waitForEvent('download'), action()]);
-  return readFileSync(await download.path());
-}
-
-// Runs action and gives file to the file picker it opened.
-async function choose(page, action, file) {
-  const [chooser] = await Promise.all([page.waitForEvent('filechooser'), action()]);
-  await chooser.setFiles(file);
-}
-
 async function menu(page, name, item) {
   await page.getByRole('button', { name }).click();
   await page.getByRole('button', { name: item }).click();
 }
 
-test('the demo set mixes under the mouse and sounds after play; Record downloads it', { timeout: 20000 }, async () => {
+test('the demo set mixes under the mouse and plays', { timeout: 20000 }, async () => {
   const { page, map } = await openPage();
   await map.move(175, 175);
   await map.move(87, 3); // next to slot 1's point
   await map.square(1, YELLOWISH);
-  await page.locator('#record').click();
   await page.getByRole('button', { name: 'Press here to play' }).click();
   await page.getByRole('button', { name: 'Press here to cut sound' }).waitFor();
   await map.move(87, 3); // back from the button: the mix goes live when the mouse enters
-  // Record until the recording holds sound: the onset is found in the data itself.
-  let wav;
-  for (let heard = false; !heard;) {
-    await page.waitForTimeout(200);
-    wav = await downloaded(page, () => page.locator('#record').click());
-    const pcm = new Int16Array(wav.buffer.slice(wav.byteOffset + 44, wav.byteOffset + wav.length));
-    heard = pcm.some((v) => Math.abs(v) > 1000);
-    if (!heard) await page.locator('#record').click();
-  }
-  assert.equal(wav.readUInt32LE(24), 11025); // the output rate
-  assert.equal(wav.readUInt32LE(40), wav.length - 44);
   await page.screenshot({ path: join(ROOT, 'docs/web-screenshot.png') });
   await page.close();
 });

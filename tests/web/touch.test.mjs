@@ -4,11 +4,9 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
-import { session, ROOT, RED, GREEN, YELLOWISH, is, openPage } from './harness.mjs';
+import { session, ROOT, PHONE, RED, GREEN, YELLOWISH, is, midiStandIn, openPage } from './harness.mjs';
 
 const s = session();
-const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true,
-  hasTouch: true };
 const TABLET = { viewport: { width: 1024, height: 768 }, hasTouch: true };
 const LEVEL = (c) => !is(RED)(c) && !is(GREEN)(c); // neither locked nor muted
 // Next to each slot's point on the map border, in map pixels.
@@ -19,8 +17,9 @@ const TOUCH = { down: 'touchStart', move: 'touchMove', up: 'touchEnd', cancel: '
 // Steps of a gesture: [ms from its start, 'down' | 'move' | 'up' | 'cancel', finger, where,
 // [dx, dy]]; where is a map position (shifted by dx, dy page pixels) or a locator (its centre),
 // kept for 'up'; 'cancel' ends every finger. A gesture goes on over calls while a finger is down.
-async function openDevice(device) {
+async function openDevice(device, midiAccess) {
   const context = await s.browser.newContext(device);
+  if (midiAccess) await context.addInitScript(midiStandIn, midiAccess);
   const { page, map } = await openPage(await context.newPage(), s.url);
   const cdp = await context.newCDPSession(page);
   let start = Date.now() + 86400000; // ms; the next gesture starts 10 s later
@@ -115,15 +114,19 @@ test('taps, long presses and cancels are judged from the events\' times', { time
   await page.context().close();
 });
 
+// With the MIDI box open, saying that MIDI access was refused, or that there is no Web MIDI.
 test('the layout: a phone scrolls only down to the rows, a tablet shows everything', { timeout: 20000 }, async () => {
-  for (const device of [PHONE, TABLET]) {
-    const { page } = await openDevice(device);
+  for (const [device, access, says] of [[PHONE, 'refuse', /^MIDI access was refused\./],
+    [TABLET, 'none', /^This browser has no Web MIDI\./]]) {
+    const { page } = await openDevice(device, access);
+    await page.locator('#midi').tap();
+    await page.locator('#midi-box .status', { hasText: says }).waitFor();
     const { width, height } = device.viewport; // the screen, whatever the page makes of it
     const seen = await page.evaluate((doc = document.documentElement) => ({
       scroll: [doc.scrollWidth, doc.scrollHeight],
       canvas: [document.getElementById('canvas').width, devicePixelRatio],
       map: document.getElementById('canvas').getBoundingClientRect().toJSON(),
-      boxes: [...document.querySelectorAll('#menubar > *, #panel button, .label, .mapnum, #latency')]
+      boxes: [...document.querySelectorAll('#menubar > *, #panel button, .label, .mapnum, #latency, #midi-box')]
         .map((el) => el.getBoundingClientRect().toJSON()) }));
     const within = (r, bottom) => r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= bottom;
     const map = seen.map;

@@ -22,6 +22,9 @@ RED, GREEN, IDLE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 RATE = wine_env.SINK_RATE     # of the recording: the sink's own, so nothing resamples it
 LOOP = 22048 * RATE // 11025  # the demo set's loop: 22048 frames at the start-up rate
 TIMEOUT = 30                  # seconds: a generous bound on every wait, never a pause
+# A release unpacked (scripts/stages/60-package.sh): the program runs in place from this
+# folder, with the demo set it came with, and a scenario plays its first part only.
+IN_PLACE = os.environ.get("MIXO_IN_PLACE")
 failures = []
 
 
@@ -57,7 +60,16 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
     # beside: files (name -> bytes) for the program's own folder, which then holds a copy of it
 
     def __init__(self, name, replaced=(), beside=()):
-        self.dir, self.rec = os.path.join(os.environ["MIXO_WORK"], name), None
+        self.dir, self.rec = IN_PLACE or os.path.join(os.environ["MIXO_WORK"], name), None
+        exe = os.path.join(self.dir, "mixorama.exe") if IN_PLACE else self.fill(replaced, beside)
+        self.drv = subprocess.Popen(["wine", os.environ["MIXO_DRIVER"]], stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE)
+        self.driver("move", 1000, 740)  # off the frame: a window under the pointer gets a move
+        self.proc = subprocess.Popen([*wine_env.realtime(), "wine", exe],
+                                     cwd=self.dir, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def fill(self, replaced, beside):  # the program's working folder; returns the exe to run
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         for f in STARTUP_SET:
@@ -67,12 +79,7 @@ class Program:  # mixorama.exe in MIXO_WORK/name with the demo set, replaced: fi
         exe = shutil.copy(os.environ["MIXO_EXE"], self.dir) if beside else os.environ["MIXO_EXE"]
         for f, data in dict(beside).items():
             open(os.path.join(self.dir, f), "wb").write(data)
-        self.drv = subprocess.Popen(["wine", os.environ["MIXO_DRIVER"]], stdin=subprocess.PIPE,
-                                    stdout=subprocess.PIPE)
-        self.driver("move", 1000, 740)  # off the frame: a window under the pointer gets a move
-        self.proc = subprocess.Popen([*wine_env.realtime(), "wine", exe],
-                                     cwd=self.dir, stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return exe
 
     def __enter__(self):
         return self

@@ -7,9 +7,11 @@ import statistics
 KEY = 8        # frames that place a stretch in the loop before it
 LOST = 4410    # frames: how far from a dropout its effects reach (0.1 s at 44100 Hz)
 SLIP = 64      # frames the sound server may skip or slip in without a dropout (1.5 ms)
-DRIFT = 20000  # frames by which dropouts may have delayed a loop against the one before
+DRIFT = 44100  # frames by which dropouts may have delayed a loop against the one before (1 s:
+#                a loaded machine was seen to drop 22,592 frames of one 2-second loop)
 RING = 11024   # frames of the program's ring cycle at 44100 Hz (a quarter of a second)
-MAX_SHIFT = 5000  # frames of one shift of the lag: less than the ring's cycle
+MAX_SHIFT = 9000  # frames of one shift of the lag: less than the ring's cycle (a dropout of 6,523
+#                  zeros was seen to shift it by 7,000)
 DIP = 1000     # frames that a gap before the sound server's resampler may blur (23 ms)
 GAP = 32       # frames: a shorter run of zeros is not a dropout
 EDGE = 441     # frames: how far the resampler rings on either side of a dropout

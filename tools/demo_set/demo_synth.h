@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/byte_reader.h"
+#include "engine/mixer.h"
 #include "engine/wave_writer.h"
 
 namespace demo {
@@ -323,9 +324,10 @@ inline void AddClosedHat(Bar& bar, const Hit& hit, uint32_t seed) {
 
 enum class Instrument { kKick, kClap, kMaracas, kLowTom, kSnare, kClosedHat, kHandClaps };
 
-// One file of the set: its name, the format it is written in, what plays and how loud.
+// One file of the set: the slot it is named for, the format it is written in, what plays and
+// how loud.
 struct DemoFile {
-  const char* name;
+  int slot;  // the first slot whose start-up name the file has (kStartupSet)
   Instrument instrument;
   int32_t rate;       // samples per second
   int bitsPerSample;  // 8 or 16
@@ -335,20 +337,13 @@ struct DemoFile {
   std::vector<Hit> pattern;
 };
 
-// The set, in the order of the slots that first use each file (slot 6 reuses BD7525.WAV).
+// The set, in the order of the slots that first use each file (slot 6 reuses slot 1's).
 // The formats cover 8 and 16 bits, mono and stereo, and all three rates.
 inline std::vector<DemoFile> DemoFiles() {
   return {
-      {"BD7525.WAV",
-       Instrument::kKick,
-       44100,
-       16,
-       1,
-       -6.0,
-       0.0,
-       {{0, 1.0}, {6, 0.75}, {8, 1.0}, {11, 0.55}}},
-      {"CP.WAV", Instrument::kClap, 22050, 8, 1, -10.0, 2.0, {{4, 1.0}, {12, 1.0}}},
-      {"MA.WAV",
+      {0, Instrument::kKick, 44100, 16, 1, -6.0, 0.0, {{0, 1.0}, {6, 0.75}, {8, 1.0}, {11, 0.55}}},
+      {1, Instrument::kClap, 22050, 8, 1, -10.0, 2.0, {{4, 1.0}, {12, 1.0}}},
+      {2,
        Instrument::kMaracas,
        44100,
        16,
@@ -371,16 +366,9 @@ inline std::vector<DemoFile> DemoFiles() {
         {13, 0.35},
         {14, 1.0},
         {15, 0.5}}},
-      {"LT50.WAV", Instrument::kLowTom, 11025, 8, 1, -10.0, 0.0, {{9, 0.7}, {14, 1.0}}},
-      {"SD0010.WAV",
-       Instrument::kSnare,
-       22050,
-       16,
-       2,
-       -8.0,
-       2.0,
-       {{4, 1.0}, {7, 0.25}, {12, 1.0}, {15, 0.3}}},
-      {"CH.WAV",
+      {3, Instrument::kLowTom, 11025, 8, 1, -10.0, 0.0, {{9, 0.7}, {14, 1.0}}},
+      {4, Instrument::kSnare, 22050, 16, 2, -8.0, 2.0, {{4, 1.0}, {7, 0.25}, {12, 1.0}, {15, 0.3}}},
+      {6,
        Instrument::kClosedHat,
        22050,
        8,
@@ -396,14 +384,7 @@ inline std::vector<DemoFile> DemoFiles() {
         {12, 0.9},
         {14, 0.6},
         {15, 0.4}}},
-      {"HC50.WAV",
-       Instrument::kHandClaps,
-       11025,
-       16,
-       1,
-       -10.0,
-       2.5,
-       {{3, 0.7}, {7, 0.9}, {10, 0.8}}},
+      {7, Instrument::kHandClaps, 11025, 16, 1, -10.0, 2.5, {{3, 0.7}, {7, 0.9}, {10, 0.8}}},
   };
 }
 

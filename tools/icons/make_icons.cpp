@@ -6,28 +6,18 @@
 #include <vector>
 
 #include "tools/icons/icons.h"
-
-namespace {
-
-bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return false;
-  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && wrote;
-}
-
-}  // namespace
+#include "tools/write_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: make_icons MIX_ICON_FILE LOOP_ICON_FILE\n");
     return 1;
   }
-  if (!WriteFile(argv[1], icons::EncodeIco(icons::MakeMixIcon()))) {
+  if (!tools::WriteFile(argv[1], icons::EncodeIco(icons::MakeMixIcon()))) {
     std::fprintf(stderr, "make_icons: cannot write %s\n", argv[1]);
     return 1;
   }
-  if (!WriteFile(argv[2], icons::EncodeIco(icons::MakeLoopIcon()))) {
+  if (!tools::WriteFile(argv[2], icons::EncodeIco(icons::MakeLoopIcon()))) {
     std::fprintf(stderr, "make_icons: cannot write %s\n", argv[2]);
     return 1;
   }

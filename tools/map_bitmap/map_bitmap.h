@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "engine/byte_reader.h"
+#include "ui/map_rules.h"
 
 namespace mapbmp {
 
-inline constexpr int kSize = 350;       // pixels, both sides
-inline constexpr int kShadeCount = 32;  // palette entries: 31 blues and white
+inline constexpr int kSize = mixorama::kMapSize;  // pixels, both sides
+inline constexpr int kShadeCount = 32;            // palette entries: 31 blues and white
 inline constexpr int kWhiteShade = kShadeCount - 1;
 
 // Half-width of the bands along the centre lines, in half pixels, and how much they lighten.

@@ -38,11 +38,11 @@ bool ParseRate(const char* text, int32_t& rate) {
   return false;
 }
 
-// Writes the channel's frames (high byte first) as a wave (low byte first).
-bool WriteChannel(const Mixer& m, int slot, const char* path) {
-  const uint32_t length = static_cast<uint32_t>(m.lengthBytes[slot]);
-  const uint8_t* frames = m.sampleData[slot];
-  std::vector<uint8_t> out = WaveHeader(m.outputRate, length);
+// Writes the slot's frames (high byte first) as a wave (low byte first).
+bool WriteChannel(const SlotFrameView& view, int32_t rate, const char* path) {
+  const uint32_t length = static_cast<uint32_t>(view.lengthBytes);
+  const uint8_t* frames = view.data;
+  std::vector<uint8_t> out = WaveHeader(rate, length);
   out.resize(kWaveHeaderBytes + length);
   for (uint32_t i = 0; i + 1 < length; i += 2) {
     out[kWaveHeaderBytes + i] = frames[i + 1];
@@ -78,9 +78,10 @@ int RunConvert(int argc, char** argv) {
   const int slot = 0;  // slot 1 on screen
   LoadWaveIntoSlot(m, in, slot);
   int result = 0;
-  if (m.active[slot] != 1) {
+  const SlotFrameView frames = SlotFrames(m, slot);
+  if (frames.data == nullptr) {
     result = 1;
-  } else if (!WriteChannel(m, slot, out)) {
+  } else if (!WriteChannel(frames, rate, out)) {
     std::fprintf(stderr, "mixorama-render: cannot write %s\n", out);
     result = 1;
   }

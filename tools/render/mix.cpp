@@ -61,24 +61,36 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
-}  // namespace
-
-int RunMix(int argc, char** argv) {
+// The command line, read.
+struct MixOptions {
   RenderRequest request;
-  request.allocator = LargeBlockAllocator();
-  bool haveRate = false;
-  bool haveMs = false;
   std::string scriptPath;
   std::string midiMapPath;
   std::string outPath;
-  bool usedSlot[8] = {};
+};
 
+// The words of a list: "a, b or c".
+std::string ListOf(const int32_t* values, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    text += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::to_string(values[i]);
+  }
+  return text;
+}
+
+// Reads the options into o. "" when they make a render, else what is wrong with them.
+std::string ParseOptions(int argc, char** argv, MixOptions& o) {
+  RenderRequest& request = o.request;
+  bool haveRate = false;
+  bool haveMs = false;
+  bool usedSlot[kChannelCount] = {};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    const bool haveValue = i + 1 < argc;
     if (arg == "--rate") {
       int64_t rate = 0;
-      if (i + 1 >= argc || !ParseInt64(argv[i + 1], rate)) return BadUsage("--rate needs a number");
-      if (!IsOutputRate(rate)) return BadUsage("the rate must be 11025, 22050 or 44100");
+      if (!haveValue || !ParseInt64(argv[i + 1], rate)) return "--rate needs a number";
+      if (!IsOutputRate(rate)) return "the rate must be " + ListOf(kOutputRates, 3);
       request.rate = static_cast<int32_t>(rate);
       haveRate = true;
       ++i;
@@ -86,82 +98,83 @@ int RunMix(int argc, char** argv) {
       request.timing = OutputTiming::kLive;
     } else if (arg == "--slot") {
       int64_t n = 0;
-      if (i + 2 >= argc || !ParseInt64(argv[i + 1], n)) {
-        return BadUsage("--slot needs a slot number and a file");
+      if (i + 2 >= argc || !ParseInt64(argv[i + 1], n))
+        return "--slot needs a slot number and a file";
+      if (n < 1 || n > kChannelCount)
+        return "slot numbers are 1 to " + std::to_string(kChannelCount);
+      if (std::strlen(argv[i + 2]) >= static_cast<size_t>(kPathBytes)) {
+        return "file names are at most " + std::to_string(kPathBytes - 1) + " characters";
       }
-      if (n < 1 || n > 8) return BadUsage("slot numbers are 1 to 8");
-      if (std::strlen(argv[i + 2]) >= 260) return BadUsage("file names are at most 259 characters");
-      if (usedSlot[n - 1]) return BadUsage("slot " + std::to_string(n) + " is given twice");
+      if (usedSlot[n - 1]) return "slot " + std::to_string(n) + " is given twice";
       usedSlot[n - 1] = true;
       request.slots.emplace_back(static_cast<int>(n - 1), argv[i + 2]);
       i += 2;
-    } else if (arg == "--script") {
-      if (i + 1 >= argc) return BadUsage("--script needs a file");
-      scriptPath = argv[i + 1];
-      ++i;
-    } else if (arg == "--midi-map") {
-      if (i + 1 >= argc) return BadUsage("--midi-map needs a file");
-      midiMapPath = argv[i + 1];
-      ++i;
+    } else if (arg == "--script" || arg == "--midi-map") {
+      if (!haveValue) return arg + " needs a file";
+      (arg == "--script" ? o.scriptPath : o.midiMapPath) = argv[++i];
     } else if (arg == "--ms") {
       int64_t ms = 0;
-      if (i + 1 >= argc || !ParseInt64(argv[i + 1], ms) || ms < 0) {
-        return BadUsage("--ms needs a whole number of milliseconds, 0 or more");
+      if (!haveValue || !ParseInt64(argv[i + 1], ms) || ms < 0) {
+        return "--ms needs a whole number of milliseconds, 0 or more";
       }
       request.durationMs = ms;
       haveMs = true;
       ++i;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return BadUsage("unknown option " + arg);
+      return "unknown option " + arg;
     } else {
-      if (!outPath.empty()) return BadUsage("more than one output file");
-      outPath = arg;
+      if (!o.outPath.empty()) return "more than one output file";
+      o.outPath = arg;
     }
   }
-  if (!haveRate) return BadUsage("--rate is missing");
-  if (!haveMs) return BadUsage("--ms is missing");
-  if (outPath.empty()) return BadUsage("the output file is missing");
-
+  if (!haveRate) return "--rate is missing";
+  if (!haveMs) return "--ms is missing";
+  if (o.outPath.empty()) return "the output file is missing";
   // The data chunk's size field is 32 bits (about 6.7 hours at 44100 frames a second).
-  if (request.durationMs > 1000000000) return BadUsage("--ms is too long for one wave file");
-  const uint64_t frames = FramesByTime(request.rate, request.durationMs);
-  if (frames * 4 > 0xFFFFFFFFull - 36) return BadUsage("--ms is too long for one wave file");
-
+  if (request.durationMs > 1000000000 ||
+      FramesByTime(request.rate, request.durationMs) * 4 > 0xFFFFFFFFull - 36) {
+    return "--ms is too long for one wave file";
+  }
   // Slots are loaded in slot order whatever the order on the command line.
   std::sort(request.slots.begin(), request.slots.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
+  return "";
+}
 
-  if (!scriptPath.empty()) {
-    std::string text;
-    if (!ReadWholeFile(scriptPath, text)) {
-      std::fprintf(stderr, "mix: cannot read the script %s\n", scriptPath.c_str());
-      return 2;
+// Reads the script and the MIDI map the options name into the request. False after saying
+// what is wrong.
+bool ReadInputs(MixOptions& o) {
+  std::string text;
+  std::string error;
+  if (!o.scriptPath.empty()) {
+    if (!ReadWholeFile(o.scriptPath, text)) {
+      std::fprintf(stderr, "mix: cannot read the script %s\n", o.scriptPath.c_str());
+      return false;
     }
-    std::string error;
-    if (!ParseScript(text, request.events, error)) {
-      std::fprintf(stderr, "mix: %s: %s\n", scriptPath.c_str(), error.c_str());
-      return 2;
+    if (!ParseScript(text, o.request.events, error)) {
+      std::fprintf(stderr, "mix: %s: %s\n", o.scriptPath.c_str(), error.c_str());
+      return false;
     }
   }
-
-  if (!midiMapPath.empty()) {
-    std::string text;
-    if (!ReadWholeFile(midiMapPath, text)) {
-      std::fprintf(stderr, "mix: cannot read the MIDI map %s\n", midiMapPath.c_str());
-      return 2;
+  if (!o.midiMapPath.empty()) {
+    if (!ReadWholeFile(o.midiMapPath, text)) {
+      std::fprintf(stderr, "mix: cannot read the MIDI map %s\n", o.midiMapPath.c_str());
+      return false;
     }
-    std::string message;
-    if (!ParseMidiMap(text.data(), text.size(), request.midiMap, message)) {
-      std::fprintf(stderr, "mix: %s: %s\n", midiMapPath.c_str(), message.c_str());
-      return 2;
+    if (!ParseMidiMap(text.data(), text.size(), o.request.midiMap, error)) {
+      std::fprintf(stderr, "mix: %s: %s\n", o.midiMapPath.c_str(), error.c_str());
+      return false;
     }
   }
+  return true;
+}
 
-  std::FILE* out = std::fopen(outPath.c_str(), "wb");
-  if (out == nullptr) {
-    std::fprintf(stderr, "mix: cannot create %s\n", outPath.c_str());
-    return 1;
-  }
+// Renders the request into the wave file at path. "" when it is written, else what went wrong
+// (a partial file is removed).
+std::string WriteRender(const RenderRequest& request, const std::string& path) {
+  const uint64_t frames = FramesByTime(request.rate, request.durationMs);
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) return "cannot create " + path;
   const std::vector<uint8_t> header = WaveHeader(request.rate, static_cast<uint32_t>(frames * 4));
   bool writeOk = std::fwrite(header.data(), 1, header.size(), out) == header.size();
   const uint64_t sent = RenderMix(
@@ -172,20 +185,28 @@ int RunMix(int argc, char** argv) {
       [](const char* text) { std::fprintf(stderr, "%s\n", text); });
   // A render cut short (no engine, device stopped) still yields the frames promised by the
   // header: the rest is silence, as a stopped device leaves the output.
-  if (writeOk && sent < frames) {
-    const std::vector<uint8_t> silence(4096, 0);
-    uint64_t missingBytes = (frames - sent) * 4;
-    while (writeOk && missingBytes > 0) {
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(missingBytes, silence.size()));
-      if (std::fwrite(silence.data(), 1, n, out) != n) writeOk = false;
-      missingBytes -= n;
-    }
+  const std::vector<uint8_t> silence(4096, 0);
+  for (uint64_t missing = (frames - sent) * 4; writeOk && missing > 0;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(missing, silence.size()));
+    if (std::fwrite(silence.data(), 1, n, out) != n) writeOk = false;
+    missing -= n;
   }
   if (std::fclose(out) != 0) writeOk = false;
-  if (!writeOk) {
-    std::fprintf(stderr, "mix: cannot write %s\n", outPath.c_str());
-    std::remove(outPath.c_str());
-    return 1;
-  }
-  return 0;
+  if (writeOk) return "";
+  std::remove(path.c_str());
+  return "cannot write " + path;
+}
+
+}  // namespace
+
+int RunMix(int argc, char** argv) {
+  MixOptions options;
+  options.request.allocator = LargeBlockAllocator();
+  const std::string wrong = ParseOptions(argc, argv, options);
+  if (!wrong.empty()) return BadUsage(wrong);
+  if (!ReadInputs(options)) return 2;
+  const std::string failed = WriteRender(options.request, options.outPath);
+  if (failed.empty()) return 0;
+  std::fprintf(stderr, "mix: %s\n", failed.c_str());
+  return 1;
 }

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "engine/mixer.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "engine/texts.h"
 #include "resources/resource_ids.h"

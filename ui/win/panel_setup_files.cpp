@@ -10,6 +10,7 @@
 #include "engine/texts.h"
 #include "ui/rate_change.h"
 #include "ui/setup_file.h"
+#include "ui/setup_session.h"
 #include "ui/win/data_file.h"
 #include "ui/win/file_dialogs.h"
 #include "ui/win/panel_quit_help_rate.h"

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "engine/mixer.h"
-#include "engine/output.h"
+#include "engine/playback.h"
 #include "engine/slot.h"
 #include "resources/resource_ids.h"
 #include "ui/map_rules.h"
@@ -131,7 +131,7 @@ void TPrinc::SetupWindow(HWND window) {
   StretchLayoutForMap(window);
   if (g_win.laMap != nullptr) g_win.laMap->Attach(window);
 
-  m.engineReady = EngineInit(m);
+  EngineInit(m);
   {
     std::lock_guard<std::mutex> hold(m.lock);
     for (int c = 0; c < kChannelCount; ++c) {

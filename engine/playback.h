@@ -1,5 +1,5 @@
-// The output device and the output ring: engine init, device open and close, start and
-// stop playback. All on the GUI thread, except closing the device, which the tick also does on
+// Playback: the output device and the output ring (engine init, device open and close), start
+// and stop, and putting a new output timing in force. All on the GUI thread, except closing the device, which the tick also does on
 // the timer thread after a failed position query.
 #pragma once
 
@@ -12,10 +12,13 @@ namespace mixorama {
 inline constexpr uint32_t kRingLoops = 10000000;  // about 29 days of looping
 
 // Frees any ring and allocates a new zero-filled one of ringSizeBytes, checks the devices,
-// builds the output format and the loop buffer. True on success, false after showing why.
-// Clears the engine-ready flag itself on the ring and no-device failures; the caller stores
-// the result in it.
+// builds the output format and the loop buffer. True on success, false after showing why; the
+// result is also stored in the engine-ready flag.
 bool EngineInit(Mixer& m);
+
+// Puts an output timing in force, with playback stopped: releases the ring, sets rate, ring
+// size and timing (SetOutputTiming) and runs EngineInit, whose result it returns.
+bool RestartOutput(Mixer& m, int32_t rate, OutputTiming timing);
 
 // Opens the default device on the looping ring. On failure (already shown) no device is open.
 void DeviceOpen(Mixer& m);

@@ -1,4 +1,4 @@
-#include "engine/output.h"
+#include "engine/playback.h"
 
 #include "engine/mixer_tick.h"
 #include "engine/texts.h"
@@ -26,12 +26,14 @@ void ReleaseOutputRing(Mixer& m) {
   m.allocator.release(old);
 }
 
-bool EngineInit(Mixer& m) {
+namespace {
+
+// The engine init's steps; EngineInit stores the result in the engine-ready flag.
+bool InitEngine(Mixer& m) {
   ReleaseOutputRing(m);
   void* ring = m.allocator.allocZeroed(m.ringSizeBytes);
   if (ring == nullptr) {
     InfoBox(m, Msg::kNoRing);
-    m.engineReady = 0;
     return false;
   }
   {
@@ -42,7 +44,6 @@ bool EngineInit(Mixer& m) {
   const uint32_t devices = m.device->DeviceCount();
   if (devices == 0) {
     InfoBox(m, Msg::kNoAudioCard);
-    m.engineReady = 0;
     return false;
   }
 
@@ -77,6 +78,20 @@ bool EngineInit(Mixer& m) {
   m.loopBuffer.lengthBytes = m.ringSizeBytes;
   m.loopBuffer.loops = kRingLoops;
   return true;
+}
+
+}  // namespace
+
+bool EngineInit(Mixer& m) {
+  const bool ready = InitEngine(m);
+  m.engineReady = ready ? 1 : 0;
+  return ready;
+}
+
+bool RestartOutput(Mixer& m, int32_t rate, OutputTiming timing) {
+  ReleaseOutputRing(m);
+  SetOutputTiming(m, rate, timing);
+  return EngineInit(m);
 }
 
 void DeviceOpen(Mixer& m) {
