@@ -11,7 +11,8 @@ namespace tools {
 inline bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
   std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr) return false;
-  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  // An empty vector's data() may be null, which fwrite must not be given even for no bytes.
+  const bool wrote = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && wrote;
 }
 
