@@ -4,8 +4,9 @@
 // tick keeps these as magnitudes, the term
 //     floor(v * u / 350)  with  u = 32768 - s = w + 1,  w = 32767 - s  (0..65535),
 // which is at most 65536. Written with 16-bit operations only, so that a compiler can run
-// eight samples at once in one 128-bit register (SSE2, WebAssembly SIMD) or fall back to
-// plain integer code anywhere else.
+// eight samples at once in one 128-bit register (SSE2) or fall back to plain integer code
+// anywhere else; the "Wide" forms use 32-bit lanes and no byte shuffles, which suits
+// WebAssembly SIMD (the browser build's tick uses them).
 #pragma once
 
 #include <cstdint>
@@ -27,10 +28,11 @@ inline uint16_t SampleComplement(const uint8_t* p) {
 }
 
 // u = w + 1 = 32768 - s of the stored sample at p (1..65536), in 32-bit operations that a
-// vector unit runs without shuffling bytes (WebAssembly SIMD has no cheap shuffle across
-// lanes): on a little-endian host the two bytes read as x = high | low << 8, and x * (2^8 +
-// 2^24) places the high byte, the low byte and the high byte again in bytes 1 to 3 (the parts
-// do not overlap), so an arithmetic shift by 16 takes out s with its sign.
+// vector unit runs without shuffling bytes (V8 builds WebAssembly's two-input byte shuffles
+// from several instructions each). On a little-endian host the two bytes read as
+// x = high | low << 8, and x * (2^8 + 2^24) places the high byte, the low byte and the high
+// byte again in bytes 1 to 3 (the parts do not overlap), so an arithmetic shift by 16 takes
+// out s with its sign.
 inline uint32_t SampleMagnitude(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   uint16_t stored;
@@ -106,9 +108,9 @@ inline uint16_t HeldPeakOutput(uint32_t quotient) {
 // the operations WebAssembly SIMD has cheaply (its float-to-integer conversion takes several
 // instructions, and its 16-bit narrowing is the saturating one). The product y = (sum + 0.5) *
 // inverse is never an integer, so floor(y) is y - 0.5 rounded to the nearest integer, which
-// adding 1.5 * 2^23 does (from 2^23 to 2^24 the floats are the integers): the sum's bits less
-// those of 1.5 * 2^23 are the quotient. The last clamp changes nothing; it lets the narrowing
-// be the saturating one.
+// adding 1.5 * 2^23 does (from 2^23 to 2^24 the floats are the integers): the bits of that
+// sum less those of 1.5 * 2^23 are the quotient. The last clamp changes nothing; it lets the
+// narrowing be the saturating one.
 inline uint16_t HeldPeakOutputWide(uint32_t sum, float inverse) {
   const float y = (static_cast<float>(static_cast<int32_t>(sum)) + 0.5f) * inverse;
   const float rounded = (y - 0.5f) + 12582912.0f;
