@@ -9,12 +9,7 @@ namespace mixorama::test {
 namespace {
 
 WaveFormat Format(uint16_t channels, uint16_t bits, uint32_t rate) {
-  WaveFormat f;
-  f.formatTag = 1;
-  f.channels = channels;
-  f.bitsPerSample = bits;
-  f.sampleRate = rate;
-  return f;
+  return {1, channels, rate, 0, 0, bits};  // PCM
 }
 
 Bytes Convert(const WaveFormat& f, const Bytes& data, int32_t outputRate, bool reference = false) {
@@ -53,14 +48,9 @@ TEST(ConvertFrames, TheFloatSourcePositionPicksTheseInputSamples) {
   };
   for (const auto& c : cases) {
     Bytes data;
-    for (int k = 0; k < 400; ++k) {
-      for (int side = 0; side < c.channels; ++side) {
-        if (c.bits == 8) {
-          data.push_back(static_cast<uint8_t>((k + 128) & 0xFF));
-        } else {
-          PutLe16(data, static_cast<uint32_t>(k));
-        }
-      }
+    for (int i = 0; i < 400 * c.channels; ++i) {
+      if (c.bits == 8) data.push_back(static_cast<uint8_t>(i / c.channels + 128));
+      if (c.bits == 16) PutLe16(data, static_cast<uint32_t>(i / c.channels));
     }
     const Bytes out = Convert(Format(c.channels, c.bits, c.rate), data, c.outputRate);
     std::vector<int> picked;

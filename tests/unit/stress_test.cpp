@@ -26,14 +26,11 @@ class RunningDevice : public Device {
   uint32_t position_ = 0xFFF00000u;
 };
 
-// Timer and user interface calls come from both threads: these keep no state.
-class QuietTimer : public PlaybackTimer {
+// Timer and user interface calls come from both threads: this keeps no state.
+class Quiet : public PlaybackTimer, public UiSeam, public RateChangeUi {
   TimerId StartPeriodic(uint32_t, TimerCallbackFn, void*) override { return 1; }
   TimerId StartOneShot(uint32_t, uint32_t, TimerCallbackFn, void*) override { return 2; }
   void Kill(TimerId) override {}
-};
-
-class QuietUi : public UiSeam, public RateChangeUi {
   void InfoBox(const char*) override {}
   void SetSlotLabel(int, const char*) override {}
   void DrawSlotSquare(int) override {}
@@ -44,10 +41,9 @@ class QuietUi : public UiSeam, public RateChangeUi {
 TEST(StressTest, TickAgainstTheGuiThread) {
   Mixer m;
   RunningDevice device;
-  QuietTimer timer;
-  QuietUi ui;
+  Quiet ui;
   m.device = &device;
-  m.timer = &timer;
+  m.timer = &ui;
   m.ui = &ui;
   m.engineReady = EngineInit(m);
   const Bytes waves[] = {PcmWave(2, 16, 11025, Pattern(4000, 1)),

@@ -1,4 +1,4 @@
-// Wave files built in memory, a digest for golden outputs, and stand-ins for the user
+// Wave files built in memory, scripts, a digest for golden outputs, and stand-ins for the user
 // interface, the sound device and the timer that record every call the engine makes.
 #pragma once
 
@@ -18,6 +18,7 @@
 #include "engine/wave_chunks.h"
 #include "engine/wave_loader.h"
 #include "engine/wave_writer.h"
+#include "ui/script.h"
 
 namespace mixorama::test {
 
@@ -72,6 +73,14 @@ inline uint64_t Digest(const Bytes& b) {
   uint64_t h = 14695981039346656037ull;
   for (uint8_t v : b) h = (h ^ v) * 1099511628211ull;
   return h;
+}
+
+// The events of a script that must parse.
+inline std::vector<ScriptEvent> Script(const std::string& text) {
+  std::vector<ScriptEvent> events;
+  std::string error;
+  EXPECT_TRUE(ParseScript(text, events, error)) << error;
+  return events;
 }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {

@@ -2,6 +2,7 @@
 // only from a server) and Debian's chromium, headless, driven by playwright-core; and what the
 // page tests share: waiting for the labels, reading the squares as drawn.
 import { before, after } from 'node:test';
+import assert from 'node:assert/strict';
 import { createServer } from 'node:http';
 import { readFileSync } from 'node:fs';
 import { extname, join, normalize } from 'node:path';
@@ -106,6 +107,16 @@ export async function box(page, answer) {
 export async function downloaded(page, action) {
   const [download] = await Promise.all([page.waitForEvent('download'), action()]);
   return readFileSync(await download.path());
+}
+
+// What the page played while Record was on, pressed twice ms apart (press: 'click' or 'tap'):
+// the samples of the wave file downloaded, left and right, at the first output rate.
+export async function recording(page, press, ms) {
+  await page.locator('#record')[press]();
+  await page.waitForTimeout(ms);
+  const wav = await downloaded(page, () => page.locator('#record')[press]());
+  assert.deepEqual([wav.readUInt32LE(24), wav.readUInt32LE(40)], [11025, wav.length - 44]);
+  return new Int16Array(wav.buffer.slice(wav.byteOffset + 44, wav.byteOffset + wav.length));
 }
 
 // Runs action and gives file to the file picker it opened.

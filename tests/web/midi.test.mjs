@@ -3,7 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { session, PHONE, RED, GREEN, is, box, choose, downloaded, labelsAre, DEMO_LABELS, midiStandIn,
-  openPage } from './harness.mjs';
+  openPage, recording } from './harness.mjs';
 
 const s = session();
 const NO_INPUT = 'No MIDI input is connected: plug a controller in.';
@@ -17,17 +17,11 @@ async function open(access) {
   return { page, map, tap, device, midi: page.locator('#midi-box') };
 }
 
-// Records (a wave file of the output rate) until 2048 frames follow the first 640, which may be
-// older than the last action (the ring, then the ramp to the new level): the range of their
-// left channel's values.
+// Records until 2048 frames follow the first 640, which may be older than the last action (the
+// ring, then the ramp to the new level): the range of their left channel's values.
 async function recordedRange(page) {
   for (;;) {
-    await page.locator('#record').tap();
-    await page.waitForTimeout(300);
-    const wav = await downloaded(page, () => page.locator('#record').tap());
-    assert.deepEqual([wav.readUInt32LE(24), wav.readUInt32LE(40)], [11025, wav.length - 44]);
-    const left = new Int16Array(wav.buffer.slice(wav.byteOffset + 44, wav.byteOffset + wav.length))
-      .filter((v, i) => i % 2 === 0 && i >= 2 * 640);
+    const left = (await recording(page, 'tap', 300)).filter((v, i) => i % 2 === 0 && i >= 2 * 640);
     if (left.length >= 2048) return Math.max(...left) - Math.min(...left);
   }
 }

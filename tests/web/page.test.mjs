@@ -20,18 +20,6 @@ async function menu(page, name, item) {
   await page.getByRole('button', { name: item }).click();
 }
 
-test('the demo set mixes under the mouse and plays', { timeout: 20000 }, async () => {
-  const { page, map } = await openPage();
-  await map.move(175, 175);
-  await map.move(87, 3); // next to slot 1's point
-  await map.square(1, YELLOWISH);
-  await page.getByRole('button', { name: 'Press here to play' }).click();
-  await page.getByRole('button', { name: 'Press here to cut sound' }).waitFor();
-  await map.move(87, 3); // back from the button: the mix goes live when the mouse enters
-  await page.screenshot({ path: join(ROOT, 'docs/web-screenshot.png') });
-  await page.close();
-});
-
 test('a wave dropped on a row loads; a broken one gives the loader\'s message', { timeout: 20000 }, async () => {
   const { page } = await openPage();
   const drop = await page.evaluateHandle(async () => {
@@ -52,8 +40,15 @@ test('a wave dropped on a row loads; a broken one gives the loader\'s message', 
   await page.close();
 });
 
-test('a saved setup loads back after the rate question emptied the slots', { timeout: 20000 }, async () => {
+test('the demo set mixes under the mouse and plays; a saved setup loads back after the rate question emptied the slots', { timeout: 20000 }, async () => {
   const { page, map } = await openPage();
+  await map.move(175, 175);
+  await map.move(87, 3); // next to slot 1's point
+  await map.square(1, YELLOWISH);
+  await page.getByRole('button', { name: 'Press here to play' }).click();
+  await page.getByRole('button', { name: 'Press here to cut sound' }).waitFor();
+  await map.move(87, 3); // back from the button: the mix goes live when the mouse enters
+  await page.screenshot({ path: join(ROOT, 'docs/web-screenshot.png') });
   await map.click(87, 3); // slot 1 locked
   await page.keyboard.down('7');
   await map.click(175, 175, 'right'); // slot 7 muted

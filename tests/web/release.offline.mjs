@@ -3,9 +3,8 @@
 // opened again after the server has stopped, it still comes up with the demo set and plays.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
 import { chromium } from 'playwright-core';
-import { serveWeb, CHROMIUM, openPage } from './harness.mjs';
+import { serveWeb, CHROMIUM, openPage, recording } from './harness.mjs';
 
 test('once opened, the page opens and plays without a network', { timeout: 30000 }, async () => {
   const { server, url } = await serveWeb(process.env.MIXO_WEB_DIR);
@@ -24,15 +23,7 @@ test('once opened, the page opens and plays without a network', { timeout: 30000
     await page.getByRole('button', { name: 'Press here to play' }).click();
     await page.mouse.move(...map.at(87, 3)); // next to slot 1's point: the kick at full level
     // What the worklet played, recorded until it holds sound (found in the data itself).
-    for (let heard = false; !heard;) {
-      await page.locator('#record').click();
-      await page.waitForTimeout(200);
-      const [download] = await Promise.all([page.waitForEvent('download'),
-        page.locator('#record').click()]);
-      const wav = readFileSync(await download.path());
-      heard = new Int16Array(wav.buffer.slice(wav.byteOffset + 44, wav.byteOffset + wav.length))
-        .some((v) => Math.abs(v) > 1000);
-    }
+    while (!(await recording(page, 'click', 200)).some((v) => Math.abs(v) > 1000));
   } finally {
     await context.close();
     server.close();

@@ -51,19 +51,16 @@ TEST(WindowLayer, TheMenuStepComesFirstThenTheTicks) {
   ManualTimer inner;
   TMenuStepTimer timer(inner);
   static int ticks = 0;
+  const TimerCallbackFn tick = [](void*) { ++ticks; };
   for (bool playbackFirst : {false, true}) {
     ticks = 0;
     DeleteFrameMenu();
     g_win.frameMenuClosed = false;
     timer.ScheduleMenuStep(100, 10);
-    if (playbackFirst)
-      timer.StartPeriodic(
-          50, [](void*) { ++ticks; }, nullptr);
+    if (playbackFirst) timer.StartPeriodic(50, tick, nullptr);
     inner.Fire();
     EXPECT_TRUE(WithFrameMenu([](TFrameMenu&) {})) << playbackFirst;
-    if (!playbackFirst)
-      timer.StartPeriodic(
-          50, [](void*) { ++ticks; }, nullptr);
+    if (!playbackFirst) timer.StartPeriodic(50, tick, nullptr);
     inner.Fire();
     inner.Fire();
     EXPECT_EQ(ticks, 2) << playbackFirst;
