@@ -33,6 +33,36 @@ Bytes QuietLoop(size_t samples) {
 class Rates : public ::testing::TestWithParam<int32_t> {};
 INSTANTIATE_TEST_SUITE_P(Render, Rates, ::testing::Values(11025, 22050, 44100));
 
+// Map moves, locks, mutes and Sync from a controller play as the same moves, keyed clicks and
+// Sync of the mouse; messages the mapping does not use change nothing. A fader at 64 sets slot
+// 1's level to 1 + floor(64 * 349 / 127) = 176, which the mouse locks 174 pixels below the
+// slot's point. Map X and Y give floor(v * 349 / 127): 0, 175 and 349 for 0, 64 and 127.
+TEST_P(Rates, AControllerPlaysAsTheMouseAndKeys) {
+  const std::string a = "ctla.wav", b = "ctlb.wav";
+  WriteFile(a, PcmWave(2, 16, 22050, Pattern(4 * 4001, 11)));
+  WriteFile(b, PcmWave(1, 8, 11025, Pattern(2999, 12)));
+  RenderRequest request;
+  request.rate = GetParam();
+  request.slots = {{0, a}, {1, b}, {4, a}, {6, b}};
+  request.durationMs = 2000;
+  const std::pair<const char*, const char*> performances[] = {
+      {"0 midi B0 1C 40\n200 midi B0 1D 00\n300 midi 90 2C 7F\n300 midi 80 2C 00\n"
+       "420 midi B0 1C 00\n600 midi 99 28 7F\n700 midi 9F 35 01\n900 midi 90 2D 7F\n"
+       "1100 midi 90 24 7F\n1300 midi B0 1D 7F\n1500 midi 90 28 40\n1700 midi 90 35 7F\n"
+       "1800 midi F8\n1800 midi B0 1E 7F\n1800 midi 90 2C\n1800 midi B0 1C 80\n1800 midi",
+       "0 move 175 175\n200 move 175 0\n300 left 1\n420 move 0 0\n600 right 5\n700 sync\n"
+       "900 left 2\n1100 right 1\n1300 move 0 349\n1500 right 5\n1700 sync"},
+      {"0 midi B0 14 40\n0 midi B0 1D 7F", "0 move 87 174\n0 left 1\n0 move 175 349"},
+  };
+  for (const auto& [controller, mouse] : performances) {
+    request.events = Script(controller);
+    const Bytes played = Render(request).frames;
+    request.events = Script(mouse);
+    EXPECT_EQ(Digest(played), Digest(Render(request).frames)) << controller;
+    EXPECT_NE(played, Bytes(played.size(), 0));
+  }
+}
+
 // Every verb, every input kind, a missing file, keys, Sync, leaving the map: kept as digests.
 TEST_P(Rates, BusyPerformanceGivesItsGoldenBytes) {
   const int32_t rate = GetParam();
