@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Prints the engine's figures from Google Benchmark JSON files (medians of the repetitions),
 each beside its baseline from the same run: the tick per frame beside the plain sum of the same
-buffers, and the conversions beside memcpy. Usage: bench-summary.py bench_tick.json
-bench_convert.json"""
+buffers, the conversions beside memcpy, the controller flood beside none. Usage:
+bench-summary.py bench_tick.json bench_convert.json bench_midi.json"""
 import json
 import sys
 
@@ -53,11 +53,23 @@ def convert_table(m):
         print(f"  {name:42} {rate / 1e9:7.2f} GB/s  {rate / base:6.3f} of memcpy")
 
 
+def flood_table(m):
+    quiet, flood = m["BM_TenSecondsOfEightLoops/0"], m["BM_TenSecondsOfEightLoops/1"]
+    print("Controller flood, 10 s of eight loops at 44100 Hz, live timing (median), beside none:")
+    for label, r in [("no messages", quiet), ("100,000 messages", flood)]:
+        print(f"  {label:18} {r['cpu_time']:7.2f} ms CPU, longest quantum "
+              f"{r['longest_quantum_us']:6.0f} us, most queued {r['most_queued']:.0f}, dropped "
+              f"{r['dropped']:.0f}, allocations after 1 s {r['allocations_after_1s']:.0f}")
+    print(f"  the flood's output equals the renderer's: {'yes' if flood['equals_renderer'] else 'NO'}")
+
+
 def main():
     for path in sys.argv[1:]:
         m = medians(path)
         if any(n.startswith("BM_MixerTick") for n in m):
             tick_table(m)
+        elif any(n.startswith("BM_TenSeconds") for n in m):
+            flood_table(m)
         else:
             convert_table(m)
 
