@@ -125,8 +125,9 @@ TEST_P(Clock, FullVolumeIsBitExactAndAnEventRunsBeforeTheFirstTickAtOrAfterItsFr
   ASSERT_EQ(Load(m, file, 0), 1);
   // Until a ring after the second case below, with the last tick before the end.
   RenderRequest request{rate, timing, {{0, path}}, {}, onTickMs + 370};
-  Bytes plain;  // the mouse's, the last
-  for (const char* script : {"0 midi B0 14 7F\n0 midi B0 1D 7F", "0 move 87 0"}) {
+  Bytes plain;  // the mouse's, the last; live, one tick's moves run in time, then file, order
+  const char* mouse = live ? "1 move 0 0\n1 move 87 0\n0 move 3 3" : "0 move 87 0";
+  for (const char* script : {"0 midi B0 14 7F\n0 midi B0 1D 7F", mouse}) {
     request.events = Script(script);
     plain = Render(request).frames;
     ASSERT_EQ(plain.size(), FramesByTime(rate, request.durationMs) * 4);
